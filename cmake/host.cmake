@@ -1,0 +1,22 @@
+# Host tests: the platform-neutral core against the test-only Win32 stand-in.
+if(QF_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+add_compile_options(-Wall -Wextra)
+
+add_subdirectory(${GOOGLETEST_SOURCE} googletest EXCLUDE_FROM_ALL SYSTEM)
+include(GoogleTest)
+
+add_library(fakewin STATIC tests/host/fakewin/fakewin.cpp)
+target_include_directories(fakewin PUBLIC tests/host/fakewin src/reminder)
+
+add_library(reminder_host STATIC ${REMINDER_SOURCES})
+target_link_libraries(reminder_host PUBLIC fakewin)
+
+add_executable(host_tests
+    tests/host/test_daynumber.cpp
+    tests/host/test_settings.cpp
+    tests/host/test_check.cpp)
+target_link_libraries(host_tests PRIVATE reminder_host GTest::gtest_main)
+gtest_discover_tests(host_tests TEST_PREFIX "host." DISCOVERY_TIMEOUT 30)

@@ -1,0 +1,68 @@
+#include "reminder.h"
+
+ReminderState reminderState;
+HINSTANCE hInst; /* the module, set by WinMain before the first check */
+
+/* Is today a whole, non-zero number of periods from the start day? Records the
+   start day on the first run, and marks a newly seen due day as pending. */
+int IsWarningDay(void)
+{
+    int start = ReadSettingInt(SETTING_START_DAY);
+    DayNumber today = GetDayNumber();
+
+    if (start == 0) {
+        char text[16];
+        wsprintfA(text, "%i", today);
+        WriteSetting(text, SETTING_START_DAY);
+        return 0;
+    }
+
+    int period = ReadSettingInt(SETTING_FREQUENCY);
+    if (period == 0)
+        period = DEFAULT_FREQUENCY;
+    if (today == start)
+        return 0;
+
+    /* Wide arithmetic: hand-edited extremes must not overflow. */
+    long long difference = (long long) today - start;
+    if (difference % period != 0)
+        return 0;
+
+    if (today != reminderState.lastDueDay) {
+        reminderState.lastDueDay = today;
+        reminderState.warningPending = 1;
+    }
+    return 1;
+}
+
+/* Has the warning minute come? Pending warnings catch up; otherwise only the exact minute. */
+int IsWarningTime(void)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    long long minute = now.wHour * 60 + now.wMinute;
+
+    long long hours = ReadSettingInt(SETTING_HOURS);
+    if (hours == 0)
+        hours = DEFAULT_HOURS;
+    long long minutes = ReadSettingInt(SETTING_MINUTES);
+    if (minutes == 0)
+        minutes = DEFAULT_MINUTES;
+    long long target = hours * 60 + minutes - 61;
+
+    if (reminderState.warningPending)
+        return minute >= target;
+    return minute == target;
+}
+
+/* The once-a-minute check: alarm, then the modal warning when due. */
+void CheckReminder(void)
+{
+    if (!IsWarningDay() || !IsWarningTime())
+        return;
+
+    PlaySoundA("ALARM", hInst, SND_RESOURCE);
+    /* Cleared before the dialog: checks re-entered from its modal loop see the fired state. */
+    reminderState.warningPending = 0;
+    ShowWarning();
+}

@@ -1,0 +1,48 @@
+/* Reminder core: day numbers, the stored settings and the decision to warn. */
+#ifndef QUILMAREN_REMINDER_H
+#define QUILMAREN_REMINDER_H
+
+#include <windows.h>
+
+/* Days counted from 1 January 2001 (day 1); only differences mean anything. */
+typedef int DayNumber;
+
+/* Registry location and value names of the four settings. */
+#define SETTINGS_PARENT_KEY "Software"
+#define SETTINGS_PRODUCT_KEY "Quilmaren Filters"
+#define SETTINGS_OPTIONS_KEY "Options"
+#define SETTING_START_DAY "Total Day Count"
+#define SETTING_FREQUENCY "Frequency"
+#define SETTING_HOURS "Time~Hours"
+#define SETTING_MINUTES "Time~Minutes"
+
+/* Defaults for a setting that reads as 0; hours and minutes are stored as index + 1. */
+#define DEFAULT_FREQUENCY 7
+#define DEFAULT_HOURS 8
+#define DEFAULT_MINUTES 30
+
+/* Size of the buffer every setting is read into. */
+#define SETTING_BUFFER_SIZE 20
+
+struct ReminderState {
+    int lastDueDay;     /* most recent due day seen by IsWarningDay */
+    int warningPending; /* due day seen, warning not yet fired */
+};
+
+extern ReminderState reminderState;
+extern HINSTANCE hInst;
+
+DayNumber GetDayNumber(void);
+
+void WriteSetting(const char *text, const char *name);
+DWORD ReadSetting(char *buffer, const char *name);
+int ReadSettingInt(const char *name);
+
+int IsWarningDay(void);
+int IsWarningTime(void);
+void CheckReminder(void);
+
+/* Supplied by the dialogs: the modal warning, returning once dismissed. */
+void ShowWarning(void);
+
+#endif

@@ -1,0 +1,49 @@
+/* Arbitrary stored values (any type, any length) and any valid local date and time:
+   the checks must never crash, overflow or hand unterminated text to the conversion. */
+#include "fakewin.h"
+#include "reminder.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static const char *const names[] = {SETTING_START_DAY, SETTING_FREQUENCY, SETTING_HOURS, SETTING_MINUTES};
+    if (size < 7)
+        return 0;
+
+    fake::Reset();
+    reminderState = ReminderState{(int) (data[0] * 0x01010101u), data[1] & 1};
+    fake::SetClock(1601 + (data[2] | data[3] << 8) % 29227, 1 + data[4] % 12, 1 + data[5] % 31, data[6] % 24,
+                   (data[6] >> 2) % 60);
+    size_t at = 7;
+
+    for (const char *name : names) {
+        if (at + 2 > size)
+            break;
+        DWORD type = data[at] % 12;
+        size_t length = data[at + 1];
+        at += 2;
+        if (length > size - at)
+            length = size - at;
+        if (type != 11) /* REG_QWORD slot stands for "absent" */
+            fake::SetValue(OPTIONS_PATH, name, type, std::string((const char *) data + at, length));
+        at += length;
+    }
+
+    for (const char *name : names) {
+        char buffer[SETTING_BUFFER_SIZE];
+        ReadSetting(buffer, name);
+        if (strnlen(buffer, sizeof buffer) >= sizeof buffer)
+            abort();
+    }
+    for (int tick = 0; tick < 3; tick++) {
+        int before = fake::warningsShown;
+        CheckReminder();
+        if (fake::warningsShown - before > 1 || reminderState.warningPending > 1 || fake::OpenHandles() != 0)
+            abort();
+    }
+    return 0;
+}

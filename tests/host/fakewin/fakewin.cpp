@@ -1,0 +1,225 @@
+#include "fakewin.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <set>
+
+struct FakeKey {
+    std::string path;
+};
+
+struct StoredValue {
+    DWORD type;
+    std::string data;
+};
+
+namespace fake {
+
+std::vector<Sound> sounds;
+int warningsShown;
+std::function<void()> onWarning;
+
+static SYSTEMTIME localClock;
+static std::map<std::string, std::map<std::string, StoredValue>> keys; /* lower-case path -> values */
+static std::set<std::string> failing;
+static std::set<FakeKey *> handles;
+
+static std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return (char) std::tolower(c); });
+    return text;
+}
+
+void Reset()
+{
+    for (FakeKey *key : handles)
+        delete key;
+    handles.clear();
+    keys.clear();
+    failing.clear();
+    keys["software"];
+    sounds.clear();
+    warningsShown = 0;
+    onWarning = nullptr;
+    SetClock(2009, 3, 13);
+}
+
+void SetClock(int year, int month, int day, int hour, int minute)
+{
+    localClock = SYSTEMTIME{(WORD) year, (WORD) month, 0, (WORD) day, (WORD) hour, (WORD) minute, 0, 0};
+}
+
+void SetValue(const std::string &path, const std::string &name, DWORD type, const std::string &data)
+{
+    std::string p = Lower(path);
+    for (size_t at = p.find('\\'); at != std::string::npos; at = p.find('\\', at + 1))
+        keys[p.substr(0, at)];
+    keys[p][Lower(name)] = StoredValue{type, data};
+}
+
+void SetText(const std::string &name, const std::string &text)
+{
+    SetValue(OPTIONS_PATH, name, REG_SZ, text + std::string(1, '\0'));
+}
+
+void DeleteValue(const std::string &path, const std::string &name)
+{
+    auto key = keys.find(Lower(path));
+    if (key != keys.end())
+        key->second.erase(Lower(name));
+}
+
+bool GetValue(const std::string &path, const std::string &name, DWORD *type, std::string *data)
+{
+    auto key = keys.find(Lower(path));
+    if (key == keys.end())
+        return false;
+    auto value = key->second.find(Lower(name));
+    if (value == key->second.end())
+        return false;
+    *type = value->second.type;
+    *data = value->second.data;
+    return true;
+}
+
+bool KeyExists(const std::string &path)
+{
+    return keys.count(Lower(path)) != 0;
+}
+
+void FailKey(const std::string &path)
+{
+    failing.insert(Lower(path));
+}
+
+int OpenHandles()
+{
+    return (int) handles.size();
+}
+
+/* The full lower-case path of a subkey, or false for a handle that is not open. */
+static bool SubkeyPath(HKEY key, LPCSTR subKey, std::string *path)
+{
+    if (key == HKEY_CURRENT_USER)
+        *path = "";
+    else if (handles.count(key))
+        *path = key->path + "\\";
+    else
+        return false;
+    *path += Lower(subKey);
+    return true;
+}
+
+static HKEY NewHandle(const std::string &path)
+{
+    FakeKey *key = new FakeKey{path};
+    handles.insert(key);
+    return key;
+}
+
+} // namespace fake
+
+using namespace fake;
+
+void GetLocalTime(SYSTEMTIME *time)
+{
+    *time = fake::localClock;
+}
+
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result)
+{
+    std::string path;
+    if (!SubkeyPath(key, subKey, &path))
+        return ERROR_INVALID_HANDLE;
+    if (!keys.count(path) || failing.count(path))
+        return ERROR_FILE_NOT_FOUND;
+    *result = NewHandle(path);
+    return ERROR_SUCCESS;
+}
+
+LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY result,
+                     LPDWORD disposition)
+{
+    std::string path;
+    if (!SubkeyPath(key, subKey, &path))
+        return ERROR_INVALID_HANDLE;
+    if (failing.count(path))
+        return ERROR_ACCESS_DENIED;
+    bool existed = keys.count(path) != 0;
+    keys[path];
+    if (disposition)
+        *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
+    *result = NewHandle(path);
+    return ERROR_SUCCESS;
+}
+
+LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE *data, DWORD size)
+{
+    if (!handles.count(key))
+        return ERROR_INVALID_HANDLE;
+    keys[key->path][Lower(name)] = StoredValue{type, std::string((const char *) data, size)};
+    return ERROR_SUCCESS;
+}
+
+LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size)
+{
+    if (!handles.count(key))
+        return ERROR_INVALID_HANDLE;
+    auto &values = keys[key->path];
+    auto value = values.find(Lower(name));
+    if (value == values.end())
+        return ERROR_FILE_NOT_FOUND;
+    if (type)
+        *type = value->second.type;
+    DWORD needed = (DWORD) value->second.data.size();
+    if (data && size && *size < needed) {
+        /* Like Windows, the buffer's content is undefined after ERROR_MORE_DATA. */
+        memset(data, 0xCC, *size);
+        *size = needed;
+        return ERROR_MORE_DATA;
+    }
+    if (data && size)
+        memcpy(data, value->second.data.data(), needed);
+    if (size)
+        *size = needed;
+    return ERROR_SUCCESS;
+}
+
+LONG RegCloseKey(HKEY key)
+{
+    if (!handles.erase(key))
+        return ERROR_INVALID_HANDLE;
+    delete key;
+    return ERROR_SUCCESS;
+}
+
+BOOL PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags)
+{
+    sounds.push_back(Sound{sound, module, flags});
+    return 0; /* no sound device here */
+}
+
+int lstrlenA(LPCSTR text)
+{
+    return text ? (int) strlen(text) : 0;
+}
+
+int wsprintfA(LPSTR buffer, LPCSTR format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int written = vsnprintf(buffer, 1024, format, args);
+    va_end(args);
+    return written;
+}
+
+void ShowWarning(void)
+{
+    warningsShown++;
+    if (onWarning)
+        onWarning();
+}

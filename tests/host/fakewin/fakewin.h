@@ -1,0 +1,39 @@
+/* Control and inspection of the Win32 stand-in, for host tests and the fuzzer. */
+#ifndef QUILMAREN_FAKEWIN_H
+#define QUILMAREN_FAKEWIN_H
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace fake {
+
+#define OPTIONS_PATH "Software\\Quilmaren Filters\\Options"
+
+struct Sound {
+    std::string name;
+    HMODULE module;
+    DWORD flags;
+};
+
+/* Empty registry holding only HKCU\Software, clock at 2009-03-13 12:00, nothing recorded. */
+void Reset();
+
+void SetClock(int year, int month, int day, int hour = 12, int minute = 0);
+void SetValue(const std::string &path, const std::string &name, DWORD type, const std::string &data);
+void SetText(const std::string &name, const std::string &text); /* REG_SZ in Options, terminator counted */
+void DeleteValue(const std::string &path, const std::string &name);
+bool GetValue(const std::string &path, const std::string &name, DWORD *type, std::string *data);
+bool KeyExists(const std::string &path);
+void FailKey(const std::string &path); /* opening or creating it fails from now on */
+int OpenHandles();
+
+extern std::vector<Sound> sounds;
+extern int warningsShown;
+extern std::function<void()> onWarning; /* runs inside ShowWarning */
+
+} // namespace fake
+
+#endif

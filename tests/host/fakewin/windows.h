@@ -1,0 +1,76 @@
+/* Test-only stand-in for the few Win32 calls the reminder core makes:
+   an in-memory registry, a settable local clock and a record of sounds. */
+#ifndef QUILMAREN_FAKE_WINDOWS_H
+#define QUILMAREN_FAKE_WINDOWS_H
+
+#include <stdint.h>
+
+#define WINAPI
+#define CONST const
+
+typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef int BOOL;
+typedef char *LPSTR;
+typedef const char *LPCSTR;
+typedef BYTE *LPBYTE;
+typedef DWORD *LPDWORD;
+typedef DWORD REGSAM;
+typedef struct FakeKey *HKEY;
+typedef HKEY *PHKEY;
+typedef struct FakeModule *HINSTANCE;
+typedef HINSTANCE HMODULE;
+typedef struct FakeSecurity *LPSECURITY_ATTRIBUTES;
+
+#define HKEY_CURRENT_USER ((HKEY) (uintptr_t) 0x80000001)
+
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_MORE_DATA 234L
+
+#define KEY_QUERY_VALUE 0x0001
+#define KEY_SET_VALUE 0x0002
+#define KEY_ALL_ACCESS 0xF003F
+#define REG_OPTION_NON_VOLATILE 0
+#define REG_CREATED_NEW_KEY 1
+#define REG_OPENED_EXISTING_KEY 2
+
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_EXPAND_SZ 2
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_MULTI_SZ 7
+#define REG_QWORD 11
+
+#define SND_RESOURCE 0x00040004L
+
+typedef struct _SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+} SYSTEMTIME;
+
+void GetLocalTime(SYSTEMTIME *time);
+
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
+LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
+                     LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
+LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data, DWORD size);
+LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size);
+LONG RegCloseKey(HKEY key);
+
+BOOL PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags);
+int lstrlenA(LPCSTR text);
+int wsprintfA(LPSTR buffer, LPCSTR format, ...);
+
+#endif

@@ -1,0 +1,220 @@
+#include "fakewin.h"
+#include "reminder.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+namespace {
+
+/* 13 March 2009 is day 2994; the warnings of a 7-day cycle fall on the 20th and 27th. */
+class Check : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fake::Reset();
+        reminderState = ReminderState{0, 0};
+        hInst = (HINSTANCE) (uintptr_t) 0x400000;
+    }
+    void TearDown() override { EXPECT_EQ(fake::OpenHandles(), 0); }
+
+    /* One check at a March 2009 date and time; answers whether it warned. */
+    bool CheckAt(int day, int hour, int minute)
+    {
+        fake::SetClock(2009, 3, day, hour, minute);
+        int before = fake::warningsShown;
+        CheckReminder();
+        return fake::warningsShown != before;
+    }
+    void StoreCycle(int start, int frequency, int hours = 0, int minutes = 0)
+    {
+        fake::SetText(SETTING_START_DAY, std::to_string(start));
+        fake::SetText(SETTING_FREQUENCY, std::to_string(frequency));
+        if (hours)
+            fake::SetText(SETTING_HOURS, std::to_string(hours));
+        if (minutes)
+            fake::SetText(SETTING_MINUTES, std::to_string(minutes));
+    }
+};
+
+TEST_F(Check, FirstRunRecordsTodayAndDoesNotWarn)
+{
+    EXPECT_FALSE(CheckAt(13, 9, 0));
+    EXPECT_EQ(ReadSettingInt(SETTING_START_DAY), 2994);
+    EXPECT_FALSE(CheckAt(13, 9, 1));
+    EXPECT_TRUE(CheckAt(20, 7, 29)); /* defaults: every 7 days at 07:29 */
+}
+
+TEST_F(Check, StateTable)
+{
+    StoreCycle(2994, 7);
+    const struct {
+        int line;
+        int day, hour, minute;
+        bool warns;
+        int lastDueDay, pending;
+    } steps[] = {
+        {__LINE__, 13, 7, 29, false, 0, 0},    /* the start day itself */
+        {__LINE__, 14, 7, 29, false, 0, 0},    /* not a whole period away */
+        {__LINE__, 20, 0, 0, false, 3001, 1},  /* first check of a due day, before the target */
+        {__LINE__, 20, 7, 28, false, 3001, 1}, /* still pending */
+        {__LINE__, 20, 7, 29, true, 3001, 0},  /* fires, pending cleared */
+        {__LINE__, 20, 7, 30, false, 3001, 0}, /* no repeat */
+        {__LINE__, 20, 23, 59, false, 3001, 0},
+        {__LINE__, 20, 7, 29, true, 3001, 0},  /* clock set back to exactly the target */
+        {__LINE__, 21, 7, 29, false, 3001, 0},
+        {__LINE__, 27, 9, 0, true, 3008, 0},   /* late start on the next due day catches up */
+    };
+    for (const auto &s : steps) {
+        EXPECT_EQ(CheckAt(s.day, s.hour, s.minute), s.warns) << "step at line " << s.line;
+        EXPECT_EQ(reminderState.lastDueDay, s.lastDueDay) << "step at line " << s.line;
+        EXPECT_EQ(reminderState.warningPending, s.pending) << "step at line " << s.line;
+    }
+}
+
+TEST_F(Check, AlarmPlaysFromOwnModuleBeforeTheWarning)
+{
+    StoreCycle(2994, 7);
+    fake::onWarning = [] { ASSERT_EQ(fake::sounds.size(), 1u); };
+    ASSERT_TRUE(CheckAt(20, 8, 0));
+    ASSERT_EQ(fake::sounds.size(), 1u);
+    EXPECT_EQ(fake::sounds[0].name, "ALARM");
+    EXPECT_EQ(fake::sounds[0].module, hInst);
+    EXPECT_EQ(fake::sounds[0].flags, (DWORD) 0x00040004);
+    EXPECT_FALSE(CheckAt(21, 8, 0));
+    EXPECT_EQ(fake::sounds.size(), 1u);
+}
+
+TEST_F(Check, DueDaysAreWholeNonZeroPeriodsFromTheStartEitherWay)
+{
+    /* Checked on 20 March 2009, day 3001. */
+    const struct {
+        int line;
+        long long start;
+        long long frequency;
+        bool due;
+    } cases[] = {
+        {__LINE__, 2994, 7, true},         {__LINE__, 2987, 7, true},
+        {__LINE__, 3008, 7, true},         /* clock set back before the start day */
+        {__LINE__, 3001, 7, false},        /* the start day itself */
+        {__LINE__, 2995, 7, false},        {__LINE__, 3000, 7, false},
+        {__LINE__, 3000, 1, true},         {__LINE__, 3002, 1, true},
+        {__LINE__, 2994, -7, true},        /* a negative period acts as its absolute value */
+        {__LINE__, 2995, -7, false},       {__LINE__, 3000, -1, true},
+        {__LINE__, 2994, INT_MIN, false},  {__LINE__, 2994, INT_MAX, false},
+        {__LINE__, 3001LL - INT_MAX, INT_MAX, true},
+        {__LINE__, INT_MIN, 1, true},      /* today - start beyond 32 bits */
+        {__LINE__, INT_MIN, -1, true},     {__LINE__, INT_MAX, -1, true},
+        {__LINE__, INT_MIN, 7, (3001LL - INT_MIN) % 7 == 0},
+        {__LINE__, INT_MIN, INT_MIN, false},
+    };
+    for (const auto &c : cases) {
+        reminderState = ReminderState{0, 0};
+        fake::SetText(SETTING_START_DAY, std::to_string(c.start));
+        fake::SetText(SETTING_FREQUENCY, std::to_string(c.frequency));
+        fake::SetClock(2009, 3, 20, 7, 0);
+        EXPECT_EQ(IsWarningDay() != 0, c.due) << "case at line " << c.line;
+        EXPECT_EQ(reminderState.warningPending, c.due ? 1 : 0) << "case at line " << c.line;
+    }
+}
+
+TEST_F(Check, ZeroOrAbsentFrequencyMeansSevenDays)
+{
+    for (const char *frequency : std::initializer_list<const char *>{"0", "abc", nullptr}) {
+        fake::Reset();
+        reminderState = ReminderState{0, 0};
+        fake::SetText(SETTING_START_DAY, "2994");
+        if (frequency)
+            fake::SetText(SETTING_FREQUENCY, frequency);
+        EXPECT_FALSE(CheckAt(19, 9, 0)) << (frequency ? frequency : "absent");
+        EXPECT_TRUE(CheckAt(20, 9, 0)) << (frequency ? frequency : "absent");
+    }
+}
+
+TEST_F(Check, NightRunIntoADueDayWarnsAtTheTarget)
+{
+    StoreCycle(2994, 7, 8, 30); /* 07:29 */
+    EXPECT_FALSE(CheckAt(19, 23, 59));
+    EXPECT_FALSE(CheckAt(20, 0, 0));
+    EXPECT_EQ(reminderState.warningPending, 1);
+    EXPECT_FALSE(CheckAt(20, 7, 28));
+    EXPECT_TRUE(CheckAt(20, 7, 29));
+}
+
+TEST_F(Check, TargetsFromStoredTimes)
+{
+    const struct {
+        int line;
+        const char *hours, *minutes;
+        int hour, minute;
+        bool warnsPending, warnsAfterFired;
+    } cases[] = {
+        {__LINE__, "1", "1", 0, 0, true, true},          /* 00:00 */
+        {__LINE__, "1", "1", 23, 59, true, false},
+        {__LINE__, "24", "60", 23, 58, false, false},    /* 23:59 */
+        {__LINE__, "24", "60", 23, 59, true, true},
+        {__LINE__, "0", "0", 7, 29, true, true},         /* defaults: 07:29, not 08:30 */
+        {__LINE__, "0", "0", 8, 29, true, false},
+        {__LINE__, "30", "1", 23, 59, false, false},     /* target beyond the day: never */
+        {__LINE__, "-5", "1", 0, 0, true, false},        /* negative target: first check */
+        {__LINE__, "2147483647", "2147483647", 23, 59, false, false},
+        {__LINE__, "-2147483648", "-2147483648", 0, 0, true, false},
+    };
+    for (const auto &c : cases) {
+        fake::SetText(SETTING_HOURS, c.hours);
+        fake::SetText(SETTING_MINUTES, c.minutes);
+        fake::SetClock(2009, 3, 20, c.hour, c.minute);
+        reminderState.warningPending = 1;
+        EXPECT_EQ(IsWarningTime() != 0, c.warnsPending) << "case at line " << c.line;
+        reminderState.warningPending = 0;
+        EXPECT_EQ(IsWarningTime() != 0, c.warnsAfterFired) << "case at line " << c.line;
+    }
+}
+
+TEST_F(Check, TargetBeyondTheDayLeavesTheFlagSet)
+{
+    StoreCycle(2994, 7, 30, 1);
+    EXPECT_FALSE(CheckAt(20, 23, 59));
+    EXPECT_EQ(reminderState.warningPending, 1);
+}
+
+TEST_F(Check, ReenteredCheckSeesTheFiredState)
+{
+    StoreCycle(2994, 7);
+    int nested = 0;
+    fake::onWarning = [&] {
+        EXPECT_EQ(reminderState.warningPending, 0);
+        if (nested++ == 0) {
+            EXPECT_FALSE(CheckAt(20, 7, 45)); /* later ticks the same day: no second warning */
+            EXPECT_TRUE(CheckAt(20, 7, 29)); /* a tick in exactly the target minute does */
+        }
+    };
+    EXPECT_TRUE(CheckAt(20, 7, 40));
+    EXPECT_EQ(fake::warningsShown, 2);
+}
+
+TEST_F(Check, WarningLeftOpenPastMidnightIntoTheNextDueDay)
+{
+    StoreCycle(2994, 1);
+    int nested = 0;
+    fake::onWarning = [&] {
+        if (nested++ == 0) {
+            EXPECT_FALSE(CheckAt(15, 0, 1)); /* next due day: pending again, target not reached */
+            EXPECT_EQ(reminderState.warningPending, 1);
+            EXPECT_TRUE(CheckAt(15, 7, 29)); /* a second warning opens over the first */
+        }
+    };
+    EXPECT_TRUE(CheckAt(14, 9, 0));
+    EXPECT_EQ(fake::warningsShown, 2);
+    EXPECT_EQ(reminderState.lastDueDay, 2996);
+}
+
+TEST_F(Check, UnreadableRegistryNeverWarns)
+{
+    fake::FailKey("Software\\Quilmaren Filters");
+    for (int day = 13; day <= 31; day++)
+        EXPECT_FALSE(CheckAt(day, 9, 0)) << day;
+}
+
+} // namespace

@@ -1,0 +1,157 @@
+/* The reminder core against Wine's real registry and clock. */
+#include "reminder.h"
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string>
+
+static int warnings;
+void ShowWarning(void)
+{
+    warnings++;
+}
+
+namespace {
+
+const char *const productKey = "Software\\Quilmaren Filters";
+const char *const optionsKey = "Software\\Quilmaren Filters\\Options";
+
+class Core : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RegDeleteTreeA(HKEY_CURRENT_USER, productKey);
+        RegDeleteKeyA(HKEY_CURRENT_USER, productKey);
+        reminderState = ReminderState{0, 0};
+        warnings = 0;
+    }
+    void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, productKey); }
+
+    static bool KeyExists(const char *path)
+    {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(key);
+        return true;
+    }
+    static void SetRaw(const char *name, DWORD type, const std::string &data)
+    {
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, optionsKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL), 0);
+        RegSetValueExA(key, name, 0, type, (const BYTE *) data.data(), (DWORD) data.size());
+        RegCloseKey(key);
+    }
+    static std::string RegQuery()
+    {
+        std::string output;
+        FILE *pipe = _popen("reg query \"HKCU\\Software\\Quilmaren Filters\\Options\" 2>&1", "r");
+        if (!pipe)
+            return output;
+        char line[256];
+        while (fgets(line, sizeof line, pipe))
+            output += line;
+        _pclose(pipe);
+        return output;
+    }
+};
+
+TEST_F(Core, ReadingCreatesNothingAndWritingStoresTerminatedText)
+{
+    for (const char *name : {SETTING_START_DAY, SETTING_FREQUENCY, SETTING_HOURS, SETTING_MINUTES})
+        EXPECT_EQ(ReadSettingInt(name), 0) << name;
+    EXPECT_FALSE(KeyExists(productKey));
+
+    WriteSetting("2994", SETTING_START_DAY);
+    WriteSetting("100", SETTING_FREQUENCY);
+    WriteSetting("24", SETTING_HOURS);
+    WriteSetting("60", SETTING_MINUTES);
+    ASSERT_TRUE(KeyExists(optionsKey));
+
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, optionsKey, 0, KEY_READ, &key), 0);
+    char data[32];
+    DWORD type = 0, size = sizeof data;
+    EXPECT_EQ(RegQueryValueExA(key, SETTING_START_DAY, NULL, &type, (BYTE *) data, &size), 0);
+    RegCloseKey(key);
+    EXPECT_EQ(type, (DWORD) REG_SZ);
+    EXPECT_EQ(size, 5u);
+    EXPECT_STREQ(data, "2994");
+
+    EXPECT_EQ(ReadSettingInt(SETTING_FREQUENCY), 100);
+    std::string shown = RegQuery();
+    for (const char *line : {"Total Day Count    REG_SZ    2994", "Frequency    REG_SZ    100",
+                             "Time~Hours    REG_SZ    24", "Time~Minutes    REG_SZ    60"})
+        EXPECT_NE(shown.find(line), std::string::npos) << "reg query shows:\n" << shown;
+}
+
+TEST_F(Core, HandEditedValuesReadAsTerminatedText)
+{
+    const struct {
+        DWORD type;
+        std::string data;
+        int expected; /* -1: either the default or saturated, never garbage */
+    } cases[] = {
+        {REG_SZ, std::string(20, '4'), -1},              /* 20 bytes, no terminator */
+        {REG_SZ, std::string(21, '4'), 0},               /* does not fit */
+        {REG_SZ, std::string(100, '4') + '\0', 0},
+        {REG_SZ, "", 0},
+        {REG_SZ, std::string("12abc\0", 6), 12},
+        {REG_DWORD, std::string("\x07\0\0\0", 4), 0},
+        {REG_BINARY, std::string(20, '3'), 2147483647},
+        {REG_BINARY, "19", 19},
+        {REG_EXPAND_SZ, std::string("-3\0", 3), -3},
+    };
+    for (const auto &c : cases) {
+        SetRaw(SETTING_HOURS, c.type, c.data);
+        char buffer[SETTING_BUFFER_SIZE + 4];
+        memset(buffer, 'x', sizeof buffer);
+        ReadSetting(buffer, SETTING_HOURS);
+        EXPECT_LT(strnlen(buffer, sizeof buffer), (size_t) SETTING_BUFFER_SIZE) << "type " << c.type;
+        int value = ReadSettingInt(SETTING_HOURS);
+        if (c.expected == -1)
+            EXPECT_TRUE(value == 0 || value == 2147483647) << value;
+        else
+            EXPECT_EQ(value, c.expected) << "type " << c.type << ", " << c.data.size() << " bytes";
+    }
+}
+
+TEST_F(Core, DayNumberFollowsTheLocalClock)
+{
+    SYSTEMTIME before, after;
+    DayNumber n;
+    do {
+        GetLocalTime(&before);
+        n = GetDayNumber();
+        GetLocalTime(&after);
+    } while (before.wDay != after.wDay);
+
+    SYSTEMTIME origin = {2001, 1, 0, 1, 0, 0, 0, 0}, today = before;
+    today.wHour = today.wMinute = today.wSecond = today.wMilliseconds = 0;
+    FILETIME a, b;
+    SystemTimeToFileTime(&origin, &a);
+    SystemTimeToFileTime(&today, &b);
+    ULONGLONG ticks = (((ULONGLONG) b.dwHighDateTime << 32) | b.dwLowDateTime) -
+                      (((ULONGLONG) a.dwHighDateTime << 32) | a.dwLowDateTime);
+    EXPECT_EQ(n, (DayNumber) (ticks / (10000000ULL * 86400)) + 1);
+}
+
+TEST_F(Core, FirstCheckRecordsTodayAndADueDayWarns)
+{
+    CheckReminder();
+    EXPECT_EQ(ReadSettingInt(SETTING_START_DAY), GetDayNumber());
+    EXPECT_EQ(warnings, 0);
+
+    char text[16];
+    wsprintfA(text, "%i", GetDayNumber() - 7);
+    WriteSetting(text, SETTING_START_DAY);
+    WriteSetting("1", SETTING_HOURS);
+    WriteSetting("1", SETTING_MINUTES);
+    CheckReminder();
+    EXPECT_EQ(warnings, 1);
+    CheckReminder();
+    EXPECT_EQ(warnings, 1);
+}
+
+} // namespace

@@ -1,0 +1,39 @@
+#!/bin/bash
+# Installs what building, running and testing need, on Debian 12 as root; elsewhere
+# it lists what is missing and stops. Safe to run again: it installs only what is missing.
+set -u
+
+packages=(
+    cmake make g++ python3 git
+    g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-tools
+    googletest clang libclang-rt-14-dev
+    wine wine32:i386 xvfb xdotool imagemagick x11-utils python3-pefile
+)
+
+installed() {
+    [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]
+}
+
+missing=()
+if command -v dpkg-query >/dev/null 2>&1; then
+    for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
+else
+    missing=("${packages[@]}")
+fi
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ ! -f /etc/debian_version ] || [ "$(id -u)" -ne 0 ]; then
+    echo "Missing: ${missing[*]}" >&2
+    echo "Install them as root on Debian 12 (after 'dpkg --add-architecture i386' for wine32:i386):" >&2
+    echo "  apt-get install ${missing[*]}" >&2
+    exit 1
+fi
+
+echo "Installing: ${missing[*]}"
+dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q >/dev/null &&
+    apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null || {
+    echo "apt-get could not install: ${missing[*]}" >&2
+    exit 1
+}

@@ -1,0 +1,36 @@
+# Sourced by the run and test scripts: a virtual display and a private Wine prefix
+# for one run, and their teardown. Nothing is left in /tmp or running afterwards.
+
+wine_env_start() {
+    QF_RUN_DIR=$(mktemp -d /tmp/quilmaren.XXXXXX)
+    mkdir -p "$QF_RUN_DIR/home" "$QF_RUN_DIR/tmp" "$QF_RUN_DIR/xdg"
+    chmod 700 "$QF_RUN_DIR/xdg"
+    export WINEPREFIX="$QF_RUN_DIR/pfx" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    export HOME="$QF_RUN_DIR/home" TMPDIR="$QF_RUN_DIR/tmp" XDG_RUNTIME_DIR="$QF_RUN_DIR/xdg"
+    export QF_RUN_DIR
+
+    if [ -z "${QF_USE_DISPLAY:-}" ]; then
+        Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$QF_RUN_DIR/display" \
+            >"$QF_RUN_DIR/xvfb.log" 2>&1 &
+        QF_XVFB_PID=$!
+        for _ in $(seq 100); do [ -s "$QF_RUN_DIR/display" ] && break; sleep 0.1; done
+        export DISPLAY=":$(head -n1 "$QF_RUN_DIR/display")"
+    fi
+
+    wineboot -i >"$QF_RUN_DIR/wine.log" 2>&1
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$QF_RUN_DIR/wine.log" 2>&1
+    wineserver -p >>"$QF_RUN_DIR/wine.log" 2>&1
+    # One idle Wine process keeps the system tray alive between programs.
+    mkfifo "$QF_RUN_DIR/keepalive"
+    wine cmd /c pause <"$QF_RUN_DIR/keepalive" >>"$QF_RUN_DIR/wine.log" 2>&1 &
+    exec 9>"$QF_RUN_DIR/keepalive"
+}
+
+wine_env_stop() {
+    exec 9>&- 2>/dev/null
+    [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1
+    [ -n "${WINEPREFIX:-}" ] && wineserver -w >/dev/null 2>&1
+    [ -n "${QF_XVFB_PID:-}" ] && kill "$QF_XVFB_PID" 2>/dev/null && wait "$QF_XVFB_PID" 2>/dev/null
+    [ -n "${QF_RUN_DIR:-}" ] && rm -rf "$QF_RUN_DIR"
+    unset QF_XVFB_PID QF_RUN_DIR
+}

@@ -1,0 +1,28 @@
+/* Resource identifiers, shared by the resource script and the program. */
+#ifndef QUILMAREN_RESOURCE_H
+#define QUILMAREN_RESOURCE_H
+
+#define IDD_SETUP 103
+#define IDD_WARNING 104
+
+#define IDC_FREQUENCY 1000
+#define IDC_MINUTES 1002
+#define IDC_HOURS 1003
+#define IDC_LINK 1004
+
+#define IDM_EXIT 105
+#define IDM_HELP 32771
+#define IDM_SETUP 32772
+
+/* Icon and cursor images, numbered explicitly so their ids never depend on the tool. */
+#define IDI_GROUP2_FIRST 1
+#define IDI_WARNING_FIRST 7
+#define IDI_KAVRICON_FIRST 13
+#define IDCUR_HAND 19
+
+#define LINK_ADDRESS "http://quilmaren.com"
+
+#define VERSION_NUMBERS 1, 0, 0, 0
+#define VERSION_TEXT "1.0.0.0"
+
+#endif

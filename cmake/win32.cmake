@@ -7,6 +7,24 @@ add_library(reminder STATIC ${REMINDER_SOURCES})
 target_include_directories(reminder PUBLIC src/reminder)
 target_link_libraries(reminder PUBLIC advapi32 winmm)
 
+# Everything but the entry point, so the Win32 tests can drive the same code.
+add_library(app OBJECT
+    src/shell/mainwnd.cpp
+    src/shell/tray.cpp
+    src/dialogs/skin.cpp
+    src/dialogs/skinned.cpp
+    src/dialogs/setup.cpp
+    src/dialogs/warning.cpp)
+target_include_directories(app PUBLIC src/shell src/dialogs res)
+target_link_libraries(app PUBLIC reminder user32 gdi32 shell32)
+
+file(GLOB ASSETS CONFIGURE_DEPENDS res/assets/* res/*.manifest)
+set_source_files_properties(res/quilmaren.rc PROPERTIES OBJECT_DEPENDS "${ASSETS};${CMAKE_SOURCE_DIR}/res/resource.h")
+
+add_executable(QuilmarenFilters WIN32 src/shell/winmain.cpp res/quilmaren.rc)
+target_link_libraries(QuilmarenFilters PRIVATE app)
+target_link_options(QuilmarenFilters PRIVATE -s)
+
 # Win32 tests: one executable per area, each run once under Wine.
 if(NOT EXISTS ${GOOGLETEST_SOURCE}/CMakeLists.txt)
     return() # a plain product build, e.g. on Windows

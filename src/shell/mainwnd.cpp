@@ -1,0 +1,60 @@
+#include "reminder.h"
+#include "shell.h"
+
+char windowTitle[SHELL_TEXT_SIZE];
+char className[SHELL_TEXT_SIZE];
+static UINT taskbarCreated; /* broadcast when the notification area is recreated */
+
+/* The hidden window's class; its menu is the tray menu's resource. */
+void RegisterMainWindowClass(HINSTANCE instance)
+{
+    WNDCLASSEXA wc;
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWndProc;
+    wc.cbClsExtra = 0;
+    wc.cbWndExtra = 0;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, "KAVRICON");
+    wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
+    wc.hbrBackground = (HBRUSH) (COLOR_WINDOW + 1);
+    wc.lpszMenuName = "QUILMAREN";
+    wc.lpszClassName = className;
+    wc.hIconSm = LoadIconA(instance, "KAVRICONSM"); /* absent: derived from hIcon */
+    RegisterClassExA(&wc);
+    taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+}
+
+/* Owns the reminder timer and receives the tray icon's callbacks. */
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        SetTimer(window, REMINDER_TIMER_ID, REMINDER_PERIOD_MS, NULL);
+        CheckReminder();
+        return 0;
+    case WM_TIMER:
+        if (wParam == REMINDER_TIMER_ID)
+            CheckReminder();
+        return 0;
+    case WM_TRAYNOTIFY:
+        OnTrayNotify(window, wParam, lParam);
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(window, &ps);
+        EndPaint(window, &ps);
+        return 0;
+    }
+    case WM_DESTROY:
+        RemoveTrayIcon(window);
+        KillTimer(window, REMINDER_TIMER_ID);
+        PostQuitMessage(0);
+        return 0;
+    default:
+        /* A restarted shell forgets our icon; without it the program cannot be reached. */
+        if (taskbarCreated && message == taskbarCreated)
+            AddTrayIcon(window);
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,26 @@
+/* Application shell: the hidden main window, its timer and the tray icon. */
+#ifndef QUILMAREN_SHELL_H
+#define QUILMAREN_SHELL_H
+
+#include <windows.h>
+
+#define REMINDER_TIMER_ID 101
+#define REMINDER_PERIOD_MS 60000
+#define WM_TRAYNOTIFY 0x0800
+#define TRAY_ICON_ID 1
+#define SHELL_TEXT_SIZE 100
+
+extern char windowTitle[SHELL_TEXT_SIZE];
+extern char className[SHELL_TEXT_SIZE];
+
+void RegisterMainWindowClass(HINSTANCE instance);
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+BOOL AddTrayIcon(HWND window);
+void RemoveTrayIcon(HWND window);
+void OnTrayNotify(HWND window, WPARAM iconId, LPARAM mouseMessage);
+
+/* Supplied by the dialogs: the modal Setup dialog. */
+void ShowSetup(void);
+
+#endif

@@ -1,0 +1,71 @@
+#include "reminder.h"
+#include "resource.h"
+#include "shell.h"
+
+#include <shellapi.h>
+
+/* The record size of the ANSI layout with balloon fields and the item GUID. */
+#define TRAY_RECORD_SIZE 504
+static_assert(NOTIFYICONDATAA_V3_SIZE == TRAY_RECORD_SIZE, "tray record size");
+
+static HMENU trayMenu;  /* "QUILMAREN", loaded with the icon */
+static HMENU trayPopup; /* its "&File" popup, the menu shown */
+
+/* Adds icon 1 with its tooltip; the menu is loaded once and kept until removal. */
+BOOL AddTrayIcon(HWND window)
+{
+    HICON icon = LoadIconA(hInst, "KAVRICON");
+    if (!trayMenu) {
+        trayMenu = LoadMenuA(hInst, "QUILMAREN");
+        trayPopup = GetSubMenu(trayMenu, 0);
+    }
+
+    NOTIFYICONDATAA data;
+    ZeroMemory(&data, sizeof data);
+    data.cbSize = TRAY_RECORD_SIZE;
+    data.hWnd = window;
+    data.uID = TRAY_ICON_ID;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = WM_TRAYNOTIFY;
+    data.hIcon = icon;
+    lstrcpynA(data.szTip, "Quilmaren Filters", sizeof data.szTip);
+    BOOL added = Shell_NotifyIconA(NIM_ADD, &data);
+
+    DestroyIcon(icon); /* the shell keeps its own copy */
+    return added;
+}
+
+/* Releases the menu and takes the icon out of the notification area. */
+void RemoveTrayIcon(HWND window)
+{
+    DestroyMenu(trayMenu);
+    trayMenu = trayPopup = NULL;
+
+    NOTIFYICONDATAA data;
+    ZeroMemory(&data, sizeof data);
+    data.cbSize = TRAY_RECORD_SIZE;
+    data.hWnd = window;
+    data.uID = TRAY_ICON_ID;
+    Shell_NotifyIconA(NIM_DELETE, &data);
+}
+
+/* A left or right button press on the icon opens the menu at the pointer. */
+void OnTrayNotify(HWND window, WPARAM iconId, LPARAM mouseMessage)
+{
+    if (iconId != TRAY_ICON_ID || (mouseMessage != WM_LBUTTONDOWN && mouseMessage != WM_RBUTTONDOWN))
+        return;
+
+    POINT at;
+    GetCursorPos(&at);
+    /* Without the foreground the menu would not close on a click elsewhere. */
+    SetForegroundWindow(window);
+    int command = TrackPopupMenu(trayPopup, TPM_RETURNCMD | TPM_BOTTOMALIGN | TPM_RIGHTALIGN, at.x, at.y, 0,
+                                 window, NULL);
+    PostMessageA(window, WM_NULL, 0, 0);
+
+    switch (command) {
+    case IDM_SETUP: ShowSetup(); break;
+    case IDM_HELP: break;
+    case IDM_EXIT: PostMessageA(window, WM_CLOSE, 0, 0); break;
+    }
+}

@@ -1,0 +1,28 @@
+#include "reminder.h"
+#include "shell.h"
+
+/* Registers the class, creates the hidden window (which runs the first check),
+   adds the tray icon and runs the message loop. Arguments are ignored. */
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    lstrcpynA(windowTitle, "Quilmaren Filters", SHELL_TEXT_SIZE);
+    lstrcpynA(className, "KAVRI_Class", SHELL_TEXT_SIZE);
+    RegisterMainWindowClass(instance);
+    hInst = instance; /* before creation: the first check may load the alarm and a dialog */
+
+    HWND window = CreateWindowExA(0, className, windowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
+                                  NULL, NULL, instance, NULL);
+    if (!window) {
+        MessageBeep(0);
+        return 0;
+    }
+    AddTrayIcon(window);
+    ShowWindow(window, SW_HIDE);
+
+    MSG message;
+    while (GetMessageA(&message, NULL, 0, 0)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return (int) message.wParam;
+}

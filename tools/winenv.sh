@@ -18,6 +18,8 @@ wine_env_start() {
     fi
 
     wineboot -i >"$QF_RUN_DIR/wine.log" 2>&1
+    # Wine's own Tahoma gives dialogs the same metrics as on Windows (6 x 13 base units).
+    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$QF_RUN_DIR/wine.log" 2>&1
     wineserver -p >>"$QF_RUN_DIR/wine.log" 2>&1
     # One idle Wine process keeps the system tray alive between programs.

@@ -1,0 +1,83 @@
+#include "reminder.h"
+#include "resource.h"
+#include "skin.h"
+
+#define SETUP_ITEM_TEXT_SIZE 50
+
+/* Fills the three lists and selects the stored (or default) period and time. */
+static void InitSetupLists(HWND dialog)
+{
+    int period = ReadSettingInt(SETTING_FREQUENCY);
+    if (period == 0)
+        period = DEFAULT_FREQUENCY;
+    int hour = ReadSettingInt(SETTING_HOURS);
+    if (hour == 0)
+        hour = DEFAULT_HOURS;
+    int minute = ReadSettingInt(SETTING_MINUTES);
+    if (minute == 0)
+        minute = DEFAULT_MINUTES;
+
+    SendDlgItemMessageA(dialog, IDC_FREQUENCY, CB_RESETCONTENT, 0, 0);
+    SendDlgItemMessageA(dialog, IDC_HOURS, CB_RESETCONTENT, 0, 0);
+    SendDlgItemMessageA(dialog, IDC_MINUTES, CB_RESETCONTENT, 0, 0);
+    char text[SETUP_ITEM_TEXT_SIZE];
+    for (int i = 0; i < 100; i++) {
+        wsprintfA(text, "%i", i + 1);
+        SendDlgItemMessageA(dialog, IDC_FREQUENCY, CB_ADDSTRING, 0, (LPARAM) text);
+        wsprintfA(text, "%02i", i);
+        if (i < 24)
+            SendDlgItemMessageA(dialog, IDC_HOURS, CB_ADDSTRING, 0, (LPARAM) text);
+        if (i < 60)
+            SendDlgItemMessageA(dialog, IDC_MINUTES, CB_ADDSTRING, 0, (LPARAM) text);
+    }
+
+    /* A stored value outside its list selects nothing. */
+    SendDlgItemMessageA(dialog, IDC_FREQUENCY, CB_SETCURSEL, (WPARAM) (period - 1), 0);
+    SendDlgItemMessageA(dialog, IDC_HOURS, CB_SETCURSEL, (WPARAM) (hour - 1), 0);
+    SendDlgItemMessageA(dialog, IDC_MINUTES, CB_SETCURSEL, (WPARAM) (minute - 1), 0);
+}
+
+/* Stores a list's selected index + 1 (0 when nothing is selected). */
+static void StoreSelection(HWND dialog, int list, LPCSTR name)
+{
+    char text[SETUP_ITEM_TEXT_SIZE];
+    wsprintfA(text, "%i", (int) SendDlgItemMessageA(dialog, list, CB_GETCURSEL, 0, 0) + 1);
+    WriteSetting(text, name);
+}
+
+/* OK: today starts a new cycle with the chosen period and time. */
+static void StoreSetup(HWND dialog)
+{
+    char text[SETUP_ITEM_TEXT_SIZE];
+    wsprintfA(text, "%i", GetDayNumber());
+    WriteSetting(text, SETTING_START_DAY);
+    StoreSelection(dialog, IDC_FREQUENCY, SETTING_FREQUENCY);
+    StoreSelection(dialog, IDC_HOURS, SETTING_HOURS);
+    StoreSelection(dialog, IDC_MINUTES, SETTING_MINUTES);
+}
+
+/* The Setup dialog: period and time of day, on the magenta-keyed skin. */
+INT_PTR CALLBACK SetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        CreateDialogSkin(dialog, "KAVRIBMP");
+        InitSetupLists(dialog);
+        SizeSkinnedDialog(dialog);
+        CenterWindow(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK: StoreSetup(dialog); EndDialog(dialog, 1); return TRUE;
+        case IDCANCEL: EndDialog(dialog, 0); return TRUE;
+        }
+        break;
+    }
+    return SkinnedDialogProc(dialog, message, wParam, lParam, DialogSkinOf(dialog), SETUP_KEY_COLOUR);
+}
+
+/* Shows the Setup dialog modally and returns once it is closed. */
+void ShowSetup(void)
+{
+    DialogBoxParamA(hInst, MAKEINTRESOURCEA(IDD_SETUP), GetDesktopWindow(), SetupDlgProc, 0);
+}

@@ -1,0 +1,122 @@
+#include "skin.h"
+
+/* A logical palette from a packed DIB's colour table, for 8 bits per pixel or fewer. */
+HPALETTE CreateDibPalette(const BITMAPINFOHEADER *header, int *entries)
+{
+    *entries = 0;
+    if (header->biBitCount > 8)
+        return NULL;
+
+    int n = 1 << header->biBitCount;
+    *entries = n;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 4 * n + 8);
+    LOGPALETTE *logical = (LOGPALETTE *) GlobalLock(block);
+    const RGBQUAD *table = (const RGBQUAD *) ((const BYTE *) header + sizeof(BITMAPINFOHEADER));
+    logical->palVersion = 0x300;
+    logical->palNumEntries = (WORD) n;
+    for (int i = 0; i < n; i++) {
+        logical->palPalEntry[i].peRed = table[i].rgbRed;
+        logical->palPalEntry[i].peGreen = table[i].rgbGreen;
+        logical->palPalEntry[i].peBlue = table[i].rgbBlue;
+        logical->palPalEntry[i].peFlags = 0;
+    }
+    HPALETTE palette = CreatePalette(logical);
+    GlobalUnlock(block);
+    GlobalFree(block);
+    return palette;
+}
+
+/* A bitmap resource as a device-dependent bitmap for the screen, with its palette. */
+HBITMAP LoadSkinBitmap(LPCSTR name, HINSTANCE instance, HPALETTE *palette)
+{
+    *palette = NULL;
+    HRSRC found = FindResourceA(instance, name, (LPCSTR) RT_BITMAP);
+    if (!found)
+        return NULL;
+
+    HGLOBAL resource = LoadResource(instance, found);
+    const BITMAPINFOHEADER *header = (const BITMAPINFOHEADER *) LockResource(resource);
+    HDC screen = GetDC(NULL);
+    int entries;
+    HPALETTE oldPalette = NULL;
+    *palette = CreateDibPalette(header, &entries);
+    if (*palette) {
+        oldPalette = SelectPalette(screen, *palette, FALSE);
+        RealizePalette(screen);
+    }
+    const BYTE *bits = (const BYTE *) header + header->biSize + 4 * entries;
+    HBITMAP bitmap = CreateDIBitmap(screen, header, CBM_INIT, bits, (const BITMAPINFO *) header, DIB_RGB_COLORS);
+    if (oldPalette)
+        SelectPalette(screen, oldPalette, FALSE);
+    ReleaseDC(NULL, screen);
+    FreeResource(resource);
+    return bitmap;
+}
+
+/* Draws the bitmap at (0, 0) leaving every key-coloured pixel's destination as it was:
+   a mask from the key colour cuts the background and the skin, which are then combined. */
+void DrawKeyedBitmap(HDC target, HBITMAP bitmap, HPALETTE palette, COLORREF key, int width, int height)
+{
+    HDC source = CreateCompatibleDC(target);
+    HDC back = CreateCompatibleDC(target);
+    HDC object = CreateCompatibleDC(target);
+    HDC mem = CreateCompatibleDC(target);
+    HDC save = CreateCompatibleDC(target);
+    HGDIOBJ oldSkin = SelectObject(source, bitmap);
+
+    HDC withPalette[6] = {target, back, object, mem, save, source};
+    HPALETTE oldPalettes[6] = {};
+    if (palette) {
+        for (int i = 0; i < 6; i++)
+            oldPalettes[i] = SelectPalette(withPalette[i], palette, TRUE);
+        RealizePalette(target);
+    }
+
+    HBITMAP backBitmap = CreateBitmap(width, height, 1, 1, NULL);
+    HBITMAP objectBitmap = CreateBitmap(width, height, 1, 1, NULL);
+    HBITMAP memBitmap = CreateCompatibleBitmap(target, width, height);
+    HBITMAP saveBitmap = CreateCompatibleBitmap(target, width, height);
+    HGDIOBJ oldBack = SelectObject(back, backBitmap);
+    HGDIOBJ oldObject = SelectObject(object, objectBitmap);
+    HGDIOBJ oldMem = SelectObject(mem, memBitmap);
+    HGDIOBJ oldSave = SelectObject(save, saveBitmap);
+    SetMapMode(source, GetMapMode(target));
+
+    BitBlt(save, 0, 0, width, height, source, 0, 0, SRCCOPY);
+    COLORREF oldColour = SetBkColor(source, key);
+    BitBlt(object, 0, 0, width, height, source, 0, 0, SRCCOPY); /* white where the key is */
+    SetBkColor(source, oldColour);
+    BitBlt(back, 0, 0, width, height, object, 0, 0, NOTSRCCOPY);
+    BitBlt(mem, 0, 0, width, height, target, 0, 0, SRCCOPY);
+    BitBlt(mem, 0, 0, width, height, object, 0, 0, SRCAND);
+    BitBlt(source, 0, 0, width, height, back, 0, 0, SRCAND);
+    BitBlt(mem, 0, 0, width, height, source, 0, 0, SRCPAINT);
+    BitBlt(target, 0, 0, width, height, mem, 0, 0, SRCCOPY);
+    BitBlt(source, 0, 0, width, height, save, 0, 0, SRCCOPY); /* the skin as it was */
+
+    DeleteObject(SelectObject(back, oldBack));
+    DeleteObject(SelectObject(object, oldObject));
+    DeleteObject(SelectObject(mem, oldMem));
+    DeleteObject(SelectObject(save, oldSave));
+    if (palette) {
+        for (int i = 0; i < 6; i++)
+            SelectPalette(withPalette[i], oldPalettes[i], FALSE);
+        RealizePalette(target);
+    }
+    SelectObject(source, oldSkin);
+    DeleteDC(source);
+    DeleteDC(back);
+    DeleteDC(object);
+    DeleteDC(mem);
+    DeleteDC(save);
+}
+
+/* Draws a whole skin bitmap at the target's origin, in the target's logical units. */
+void PaintSkin(HDC target, HBITMAP bitmap, HPALETTE palette, COLORREF key)
+{
+    BITMAP info;
+    GetObjectA(bitmap, sizeof info, &info);
+    POINT size = {info.bmWidth, info.bmHeight};
+    DPtoLP(target, &size, 1);
+    DrawKeyedBitmap(target, bitmap, palette, key, size.x, size.y);
+}

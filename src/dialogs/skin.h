@@ -1,0 +1,45 @@
+/* Skinned dialogs: bitmap skins drawn with one key colour left transparent,
+   the behaviour both dialogs share, and the Setup and Warning dialogs. */
+#ifndef QUILMAREN_SKIN_H
+#define QUILMAREN_SKIN_H
+
+#include <windows.h>
+
+#define SKIN_SIZE 250        /* dialog width and height in pixels */
+#define SKIN_PANEL_INSET 10  /* the white panel behind the skin */
+#define SETUP_KEY_COLOUR 0x00FF00FF   /* magenta */
+#define WARNING_KEY_COLOUR 0x0000FF00 /* green */
+#define LINK_TEXT_SIZE 100
+
+/* Link colours as COLORREF. */
+#define LINK_COLOUR 0x00FFFFFF
+#define LINK_PRESSED_COLOUR 0x000000FF
+#define TEXT_COLOUR 0x00000000
+
+/* One open dialog's skin state; every dialog has its own. */
+struct DialogSkin {
+    HBITMAP bitmap;      /* null when the skin resource is missing */
+    HPALETTE palette;    /* null for skins of more than 8 bits per pixel */
+    HCURSOR handCursor;  /* "KAVRICUR", destroyed with the dialog */
+    HCURSOR arrowCursor; /* shared system arrow, never destroyed */
+    int overLink;
+    int linkPressed;
+};
+
+HBITMAP LoadSkinBitmap(LPCSTR name, HINSTANCE instance, HPALETTE *palette);
+HPALETTE CreateDibPalette(const BITMAPINFOHEADER *header, int *entries);
+void DrawKeyedBitmap(HDC target, HBITMAP bitmap, HPALETTE palette, COLORREF key, int width, int height);
+void PaintSkin(HDC target, HBITMAP bitmap, HPALETTE palette, COLORREF key);
+
+DialogSkin *CreateDialogSkin(HWND dialog, LPCSTR skinName);
+DialogSkin *DialogSkinOf(HWND dialog);
+INT_PTR SkinnedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, DialogSkin *skin,
+                          COLORREF key);
+void SizeSkinnedDialog(HWND dialog);
+void CenterWindow(HWND window);
+void FreeSkin(DialogSkin *skin);
+
+INT_PTR CALLBACK SetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+#endif

@@ -20,3 +20,5 @@ add_executable(host_tests
     tests/host/test_check.cpp)
 target_link_libraries(host_tests PRIVATE reminder_host GTest::gtest_main)
 gtest_discover_tests(host_tests TEST_PREFIX "host." DISCOVERY_TIMEOUT 30)
+
+add_test(NAME host.assets_match_generator COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_assets.sh)

@@ -35,3 +35,8 @@ add_subdirectory(${GOOGLETEST_SOURCE} googletest EXCLUDE_FROM_ALL SYSTEM)
 add_executable(win32_core_tests tests/win32/test_core.cpp)
 target_link_libraries(win32_core_tests PRIVATE reminder GTest::gtest_main)
 add_test(NAME win32.core COMMAND win32_core_tests)
+
+add_executable(win32_resource_tests tests/win32/test_resources.cpp)
+target_link_libraries(win32_resource_tests PRIVATE app version GTest::gtest_main)
+add_dependencies(win32_resource_tests QuilmarenFilters)
+add_test(NAME win32.resources COMMAND win32_resource_tests)

@@ -8,21 +8,23 @@ target_include_directories(reminder PUBLIC src/reminder)
 target_link_libraries(reminder PUBLIC advapi32 winmm)
 
 # Everything but the entry point, so the Win32 tests can drive the same code.
-add_library(app OBJECT
-    src/shell/mainwnd.cpp
-    src/shell/tray.cpp
+add_library(shell OBJECT src/shell/mainwnd.cpp src/shell/tray.cpp)
+target_include_directories(shell PUBLIC src/shell res)
+target_link_libraries(shell PUBLIC reminder user32 shell32)
+
+add_library(dialogs OBJECT
     src/dialogs/skin.cpp
     src/dialogs/skinned.cpp
     src/dialogs/setup.cpp
     src/dialogs/warning.cpp)
-target_include_directories(app PUBLIC src/shell src/dialogs res)
-target_link_libraries(app PUBLIC reminder user32 gdi32 shell32)
+target_include_directories(dialogs PUBLIC src/dialogs res)
+target_link_libraries(dialogs PUBLIC reminder user32 gdi32 shell32)
 
 file(GLOB ASSETS CONFIGURE_DEPENDS res/assets/* res/*.manifest)
 set_source_files_properties(res/quilmaren.rc PROPERTIES OBJECT_DEPENDS "${ASSETS};${CMAKE_SOURCE_DIR}/res/resource.h")
 
 add_executable(QuilmarenFilters WIN32 src/shell/winmain.cpp res/quilmaren.rc)
-target_link_libraries(QuilmarenFilters PRIVATE app)
+target_link_libraries(QuilmarenFilters PRIVATE shell dialogs)
 target_link_options(QuilmarenFilters PRIVATE -s)
 
 # Win32 tests: one executable per area, each run once under Wine.
@@ -37,6 +39,21 @@ target_link_libraries(win32_core_tests PRIVATE reminder GTest::gtest_main)
 add_test(NAME win32.core COMMAND win32_core_tests)
 
 add_executable(win32_resource_tests tests/win32/test_resources.cpp)
-target_link_libraries(win32_resource_tests PRIVATE app version GTest::gtest_main)
+target_link_libraries(win32_resource_tests PRIVATE dialogs version GTest::gtest_main)
 add_dependencies(win32_resource_tests QuilmarenFilters)
 add_test(NAME win32.resources COMMAND win32_resource_tests)
+
+add_executable(win32_shell_tests tests/win32/test_shell.cpp res/quilmaren.rc)
+target_link_libraries(win32_shell_tests PRIVATE shell GTest::gtest_main)
+add_test(NAME win32.shell COMMAND win32_shell_tests)
+
+add_library(noskin_resources SHARED tests/win32/noskin.c tests/win32/noskin.rc)
+set_target_properties(noskin_resources PROPERTIES PREFIX "")
+target_include_directories(noskin_resources PRIVATE res)
+
+add_executable(win32_dialog_tests tests/win32/test_dialogs.cpp res/quilmaren.rc)
+target_link_libraries(win32_dialog_tests PRIVATE dialogs GTest::gtest)
+add_dependencies(win32_dialog_tests noskin_resources)
+add_test(NAME win32.dialogs COMMAND win32_dialog_tests)
+# They share the registry key, the tray and the display: one at a time.
+set_tests_properties(win32.core win32.resources win32.shell win32.dialogs PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)

@@ -5,7 +5,10 @@ wine_env_start() {
     QF_RUN_DIR=$(mktemp -d /tmp/quilmaren.XXXXXX)
     mkdir -p "$QF_RUN_DIR/home" "$QF_RUN_DIR/tmp" "$QF_RUN_DIR/xdg"
     chmod 700 "$QF_RUN_DIR/xdg"
-    export WINEPREFIX="$QF_RUN_DIR/pfx" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEPREFIX="$QF_RUN_DIR/pfx" WINEARCH=win32 WINEDEBUG=-all
+    # No Mono or Gecko installers; no sound device unless asked for one.
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    [ -n "${QF_SOUND:-}" ] || WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winealsa.drv,winepulse.drv="
     export HOME="$QF_RUN_DIR/home" TMPDIR="$QF_RUN_DIR/tmp" XDG_RUNTIME_DIR="$QF_RUN_DIR/xdg"
     export QF_RUN_DIR
 
@@ -21,6 +24,8 @@ wine_env_start() {
     # Wine's own Tahoma gives dialogs the same metrics as on Windows (6 x 13 base units).
     cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$QF_RUN_DIR/wine.log" 2>&1
+    # No window manager runs here: unmanaged windows spare a 2 s wait on every hide.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >>"$QF_RUN_DIR/wine.log" 2>&1
     wineserver -p >>"$QF_RUN_DIR/wine.log" 2>&1
     # One idle Wine process keeps the system tray alive between programs.
     mkfifo "$QF_RUN_DIR/keepalive"

@@ -13,7 +13,9 @@ DialogSkin *CreateDialogSkin(HWND dialog, LPCSTR skinName)
     if (!skin)
         return NULL;
     skin->bitmap = LoadSkinBitmap(skinName, hInst, &skin->palette);
-    skin->handCursor = LoadCursorA(hInst, "KAVRICUR");
+    /* A private copy: LoadCursorA's would be one handle shared by every dialog,
+       and the first dialog to close would destroy it under the others. */
+    skin->handCursor = (HCURSOR) LoadImageA(hInst, "KAVRICUR", IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE);
     skin->arrowCursor = LoadCursorA(NULL, IDC_ARROW);
     SetWindowLongPtrA(dialog, GWLP_USERDATA, (LONG_PTR) skin);
     return skin;

@@ -1,0 +1,536 @@
+/* Skin drawing and the skinned dialogs, driven from inside the process under Wine. */
+#include "registry_fixture.h"
+#include "reminder.h"
+#include "resource.h"
+#include "skin.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <stdio.h>
+#include <vector>
+
+void ShowSetup(void);
+
+namespace {
+
+/* ---- GDI headroom: Wine's GetGuiResources answers 0, so count what can still be made. */
+
+int GdiHeadroom()
+{
+    std::vector<HRGN> made;
+    made.reserve(70000);
+    for (HRGN r; made.size() < 70000 && (r = CreateRectRgn(0, 0, 1, 1)) != NULL;)
+        made.push_back(r);
+    for (HRGN r : made)
+        DeleteObject(r);
+    return (int) made.size();
+}
+
+/* ---- a 32-bit surface to paint into and read back */
+
+struct Surface {
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ old;
+    DWORD *bits;
+};
+
+Surface MakeSurface(int size)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size; /* top-down */
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    Surface s;
+    HDC screen = GetDC(NULL);
+    s.dc = CreateCompatibleDC(screen);
+    ReleaseDC(NULL, screen);
+    s.bitmap = CreateDIBSection(s.dc, &info, DIB_RGB_COLORS, (void **) &s.bits, NULL, 0);
+    s.old = SelectObject(s.dc, s.bitmap);
+    return s;
+}
+
+void FreeSurface(Surface &s)
+{
+    SelectObject(s.dc, s.old);
+    DeleteObject(s.bitmap);
+    DeleteDC(s.dc);
+}
+
+DWORD Background(int x, int y)
+{
+    return (DWORD) ((x * 7 & 0xFF) << 16 | (y * 5 & 0xFF) << 8 | ((x ^ y) & 0xFF));
+}
+
+std::vector<DWORD> BitmapPixels(HBITMAP bitmap)
+{
+    std::vector<DWORD> pixels(SKIN_SIZE * SKIN_SIZE);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = SKIN_SIZE;
+    info.bmiHeader.biHeight = -SKIN_SIZE;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    HDC screen = GetDC(NULL);
+    GetDIBits(screen, bitmap, 0, SKIN_SIZE, pixels.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(NULL, screen);
+    for (DWORD &p : pixels)
+        p &= 0xFFFFFF;
+    return pixels;
+}
+
+/* Pixels that differ from "key pixels keep the background, every other pixel is the skin's". */
+int KeyedMismatches(const Surface &s, const std::vector<DWORD> &skin, DWORD key, int *keyPixels)
+{
+    int wrong = 0;
+    *keyPixels = 0;
+    for (int y = 0; y < SKIN_SIZE; y++)
+        for (int x = 0; x < SKIN_SIZE; x++) {
+            DWORD source = skin[y * SKIN_SIZE + x];
+            bool keyed = source == key;
+            *keyPixels += keyed;
+            DWORD expected = keyed ? Background(x, y) : source;
+            wrong += (s.bits[y * SKIN_SIZE + x] & 0xFFFFFF) != expected;
+        }
+    return wrong;
+}
+
+void FillBackground(Surface &s)
+{
+    for (int y = 0; y < SKIN_SIZE; y++)
+        for (int x = 0; x < SKIN_SIZE; x++)
+            s.bits[y * SKIN_SIZE + x] = Background(x, y);
+}
+
+const struct SkinCase {
+    const char *name;
+    DWORD key; /* as 0x00RRGGBB; magenta and green read the same either way */
+    bool palette;
+} skins[] = {{"KAVRIBMP", SETUP_KEY_COLOUR, true}, {"KAVRIWARN", WARNING_KEY_COLOUR, false}};
+
+TEST(KeyedDrawing, KeyPixelsKeepTheBackgroundAndTheSkinIsUnchanged)
+{
+    for (const SkinCase &c : skins) {
+        SCOPED_TRACE(c.name);
+        HPALETTE palette;
+        HBITMAP bitmap = LoadSkinBitmap(c.name, hInst, &palette);
+        ASSERT_TRUE(bitmap);
+        EXPECT_EQ(palette != NULL, c.palette);
+        std::vector<DWORD> skin = BitmapPixels(bitmap);
+
+        Surface s = MakeSurface(SKIN_SIZE);
+        FillBackground(s);
+        PaintSkin(s.dc, bitmap, palette, c.key);
+        GdiFlush();
+        int keyPixels;
+        EXPECT_EQ(KeyedMismatches(s, skin, c.key, &keyPixels), 0);
+        EXPECT_GT(keyPixels, 100);
+        EXPECT_LT(keyPixels, SKIN_SIZE * SKIN_SIZE / 2);
+        EXPECT_TRUE(BitmapPixels(bitmap) == skin);
+
+        /* A pixel one step off the key is drawn. */
+        HDC screen = GetDC(NULL);
+        HDC dc = CreateCompatibleDC(screen);
+        ReleaseDC(NULL, screen);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        SetPixel(dc, 0, 0, c.key == SETUP_KEY_COLOUR ? RGB(254, 0, 255) : RGB(0, 254, 0));
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        FillBackground(s);
+        PaintSkin(s.dc, bitmap, palette, c.key);
+        GdiFlush();
+        EXPECT_EQ(s.bits[0] & 0xFFFFFF, BitmapPixels(bitmap)[0]);
+        EXPECT_NE(s.bits[0] & 0xFFFFFF, Background(0, 0));
+
+        FreeSurface(s);
+        DeleteObject(bitmap);
+        DeleteObject(palette);
+    }
+}
+
+TEST(KeyedDrawing, TwentyThousandPaintsStillCorrectAndLeakNothing)
+{
+    for (const SkinCase &c : skins) {
+        SCOPED_TRACE(c.name);
+        HPALETTE palette;
+        HBITMAP bitmap = LoadSkinBitmap(c.name, hInst, &palette);
+        std::vector<DWORD> skin = BitmapPixels(bitmap);
+        Surface s = MakeSurface(SKIN_SIZE);
+
+        const int paints = c.palette ? 20000 : 2000;
+        int before = GdiHeadroom();
+        LARGE_INTEGER frequency, start, end;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&start);
+        for (int i = 0; i < paints; i++)
+            PaintSkin(s.dc, bitmap, palette, c.key);
+        GdiFlush();
+        QueryPerformanceCounter(&end);
+        int after = GdiHeadroom();
+        printf("%s: %d keyed paints, %.1f us each; GDI headroom %d before, %d after\n", c.name, paints,
+               (end.QuadPart - start.QuadPart) * 1e6 / frequency.QuadPart / paints, before, after);
+
+        FillBackground(s);
+        PaintSkin(s.dc, bitmap, palette, c.key);
+        GdiFlush();
+        int keyPixels;
+        EXPECT_EQ(KeyedMismatches(s, skin, c.key, &keyPixels), 0);
+        EXPECT_TRUE(BitmapPixels(bitmap) == skin);
+        EXPECT_EQ(after, before);
+        FreeSurface(s);
+        DeleteObject(bitmap);
+        DeleteObject(palette);
+    }
+}
+
+/* ---- driving modal dialogs from a timer inside their own message loop */
+
+HWND lastDialog;
+HHOOK cbtHook;
+std::function<void(HWND)> pendingDriver;
+
+LRESULT CALLBACK OnCbt(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND) {
+        char cls[16];
+        GetClassNameA((HWND) wParam, cls, sizeof cls);
+        if (lstrcmpA(cls, "#32770") == 0)
+            lastDialog = (HWND) wParam;
+    }
+    return CallNextHookEx(cbtHook, code, wParam, lParam);
+}
+
+VOID CALLBACK StartDriver(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND dialog = lastDialog;
+    if (!IsWindowVisible(dialog))
+        return; /* the modal loop shows it once idle; try again at the next tick */
+    KillTimer(NULL, timer);
+    std::function<void(HWND)> driver = std::move(pendingDriver);
+    pendingDriver = nullptr;
+    driver(dialog);
+    if (IsWindow(dialog) && IsWindowVisible(dialog)) {
+        ADD_FAILURE() << "the driver left its dialog open";
+        EndDialog(dialog, 0);
+    }
+}
+
+/* Shows a dialog modally; the driver runs once it is up and must close it. */
+void RunModal(void (*show)(void), std::function<void(HWND)> driver)
+{
+    if (!cbtHook)
+        cbtHook = SetWindowsHookExA(WH_CBT, OnCbt, NULL, GetCurrentThreadId());
+    pendingDriver = std::move(driver);
+    SetTimer(NULL, 0, 20, StartDriver);
+    show();
+}
+
+/* Runs the dialog's messages for a while, keys included. */
+void Pump(HWND dialog, int milliseconds)
+{
+    DWORD until = GetTickCount() + milliseconds;
+    while ((int) (until - GetTickCount()) > 0) {
+        MSG message;
+        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
+            if (!IsWindow(dialog) || !IsDialogMessageA(dialog, &message)) {
+                TranslateMessage(&message);
+                DispatchMessageA(&message);
+            }
+        Sleep(5);
+    }
+}
+
+void PressKey(HWND dialog, WPARAM key)
+{
+    HWND focus = GetFocus();
+    PostMessageA(focus ? focus : dialog, WM_KEYDOWN, key, 1);
+    PostMessageA(focus ? focus : dialog, WM_KEYUP, key, 0xC0000001);
+    Pump(dialog, 150);
+}
+
+RECT ChildRect(HWND dialog, int id)
+{
+    RECT r;
+    GetWindowRect(GetDlgItem(dialog, id), &r);
+    MapWindowPoints(NULL, dialog, (POINT *) &r, 2);
+    return r;
+}
+
+void ExpectSkinnedFrame(HWND dialog)
+{
+    RECT w, desktop;
+    GetWindowRect(dialog, &w);
+    GetClientRect(GetDesktopWindow(), &desktop);
+    EXPECT_EQ(w.right - w.left, SKIN_SIZE);
+    EXPECT_EQ(w.bottom - w.top, SKIN_SIZE);
+    EXPECT_EQ(w.left, (desktop.right - SKIN_SIZE) / 2);
+    EXPECT_EQ(w.top, (desktop.bottom - SKIN_SIZE) / 2);
+    EXPECT_TRUE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+LRESULT HitTest(HWND dialog, POINT screen)
+{
+    return SendMessageA(dialog, WM_NCHITTEST, 0, MAKELPARAM(screen.x, screen.y));
+}
+
+class Dialogs : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClearSettings();
+        hInst = GetModuleHandleA(NULL);
+    }
+    void TearDown() override
+    {
+        ClearSettings();
+        hInst = GetModuleHandleA(NULL);
+    }
+};
+
+TEST_F(Dialogs, WarningIsCentredWithItsOkButtonAndIgnoresEsc)
+{
+    bool returned = false;
+    RunModal(ShowWarning, [&](HWND dialog) {
+        ExpectSkinnedFrame(dialog);
+        RECT ok = ChildRect(dialog, IDOK);
+        EXPECT_EQ(ok.left, 130);
+        EXPECT_EQ(ok.top, 186);
+        EXPECT_EQ(ok.right - ok.left, 80);
+        EXPECT_EQ(ok.bottom - ok.top, 22);
+        EXPECT_FALSE(GetDlgItem(dialog, IDCANCEL));
+
+        PressKey(dialog, VK_ESCAPE);
+        EXPECT_TRUE(IsWindowVisible(dialog)) << "Esc closed the warning";
+        EXPECT_FALSE(returned);
+        PressKey(dialog, VK_RETURN);
+        EXPECT_FALSE(IsWindowVisible(dialog)) << "Return did not close the warning";
+    });
+    returned = true;
+}
+
+TEST_F(Dialogs, OnlyTheLinkIsClientAreaEvenAtNegativeCoordinates)
+{
+    RunModal(ShowSetup, [](HWND dialog) {
+        for (POINT origin : {POINT{100, 80}, POINT{-180, -120}}) {
+            MoveWindow(dialog, origin.x, origin.y, SKIN_SIZE, SKIN_SIZE, FALSE);
+            RECT link;
+            GetWindowRect(GetDlgItem(dialog, IDC_LINK), &link);
+            const struct {
+                POINT at;
+                LRESULT expected;
+            } cases[] = {
+                {{(link.left + link.right) / 2, (link.top + link.bottom) / 2}, HTCLIENT},
+                {{link.left, link.top}, HTCLIENT},
+                {{link.right, link.bottom}, HTCAPTION}, /* PtInRect excludes the far edges */
+                {{origin.x + 125, origin.y + 5}, HTCAPTION},
+                {{origin.x + 60, origin.y + 120}, HTCAPTION},
+                {{link.left - 1, link.top}, HTCAPTION},
+            };
+            for (const auto &c : cases)
+                EXPECT_EQ(HitTest(dialog, c.at), c.expected) << c.at.x << "," << c.at.y;
+        }
+        SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+}
+
+TEST_F(Dialogs, LinkIsWhiteRedWhilePressedOtherTextBlackAllTransparent)
+{
+    RunModal(ShowWarning, [](HWND dialog) {
+        DialogSkin *skin = DialogSkinOf(dialog);
+        ASSERT_TRUE(skin);
+        HDC dc = CreateCompatibleDC(NULL);
+        HWND link = GetDlgItem(dialog, IDC_LINK), ok = GetDlgItem(dialog, IDOK);
+        const struct {
+            HWND control;
+            int pressed;
+            COLORREF colour;
+        } cases[] = {{link, 0, 0x00FFFFFF}, {link, 1, 0x000000FF}, {ok, 0, 0}, {ok, 1, 0}};
+        for (const auto &c : cases) {
+            skin->linkPressed = c.pressed;
+            SetBkMode(dc, OPAQUE);
+            LRESULT brush = SendMessageA(dialog, WM_CTLCOLORSTATIC, (WPARAM) dc, (LPARAM) c.control);
+            EXPECT_EQ(GetTextColor(dc), c.colour);
+            EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
+            EXPECT_EQ((HGDIOBJ) brush, GetStockObject(NULL_BRUSH));
+        }
+        skin->linkPressed = 0;
+        DeleteDC(dc);
+        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+}
+
+TEST_F(Dialogs, HandCursorOnlyOverTheLinkAfterAMove)
+{
+    RunModal(ShowSetup, [](HWND dialog) {
+        DialogSkin *skin = DialogSkinOf(dialog);
+        ASSERT_TRUE(skin && skin->handCursor);
+        RECT link = ChildRect(dialog, IDC_LINK);
+        LPARAM onLink = MAKELPARAM((link.left + link.right) / 2, (link.top + link.bottom) / 2);
+        LPARAM setCursor = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
+
+        EXPECT_FALSE(skin->overLink); /* a resting pointer: a click does nothing */
+        SendMessageA(dialog, WM_LBUTTONDOWN, MK_LBUTTON, onLink);
+        EXPECT_FALSE(skin->linkPressed);
+
+        SendMessageA(dialog, WM_MOUSEMOVE, 0, onLink);
+        EXPECT_TRUE(skin->overLink);
+        EXPECT_TRUE(SendMessageA(dialog, WM_SETCURSOR, (WPARAM) dialog, setCursor));
+        EXPECT_EQ(GetCursor(), skin->handCursor);
+
+        SendMessageA(dialog, WM_MOUSEMOVE, 0, MAKELPARAM(20, 20));
+        EXPECT_FALSE(skin->overLink);
+        SendMessageA(dialog, WM_SETCURSOR, (WPARAM) dialog, setCursor);
+        EXPECT_EQ(GetCursor(), skin->arrowCursor);
+        SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+}
+
+TEST_F(Dialogs, SetupListsShowStoredOrDefaultValuesAndOkStoresThem)
+{
+    const struct {
+        int line;
+        int frequency, hours, minutes;    /* stored; 0 = absent */
+        int selFrequency, selHours, selMinutes;
+        const char *okFrequency, *okHours, *okMinutes;
+    } cases[] = {
+        {__LINE__, 0, 0, 0, 6, 7, 29, "7", "8", "30"}, /* defaults: 7 days, 07:29 */
+        {__LINE__, 14, 19, 46, 13, 18, 45, "14", "19", "46"},
+        {__LINE__, 1, 1, 1, 0, 0, 0, "1", "1", "1"},
+        {__LINE__, 100, 24, 60, 99, 23, 59, "100", "24", "60"},
+        {__LINE__, 150, 25, 61, -1, -1, -1, "0", "0", "0"}, /* outside the lists: no selection */
+        {__LINE__, -3, -1, 0, -1, -1, 29, "0", "0", "30"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE("case at line " + std::to_string(c.line));
+        ClearSettings();
+        Store(SETTING_START_DAY, GetDayNumber() - 3);
+        if (c.frequency) Store(SETTING_FREQUENCY, c.frequency);
+        if (c.hours) Store(SETTING_HOURS, c.hours);
+        if (c.minutes) Store(SETTING_MINUTES, c.minutes);
+
+        RunModal(ShowSetup, [&](HWND dialog) {
+            ExpectSkinnedFrame(dialog);
+            const struct {
+                int id, count, selection;
+                const char *first, *last;
+            } lists[] = {{IDC_FREQUENCY, 100, c.selFrequency, "1", "100"},
+                         {IDC_HOURS, 24, c.selHours, "00", "23"},
+                         {IDC_MINUTES, 60, c.selMinutes, "00", "59"}};
+            for (const auto &l : lists) {
+                char text[16];
+                EXPECT_EQ(SendDlgItemMessageA(dialog, l.id, CB_GETCOUNT, 0, 0), l.count);
+                EXPECT_EQ(SendDlgItemMessageA(dialog, l.id, CB_GETCURSEL, 0, 0), l.selection) << "list " << l.id;
+                SendDlgItemMessageA(dialog, l.id, CB_GETLBTEXT, 0, (LPARAM) text);
+                EXPECT_STREQ(text, l.first);
+                SendDlgItemMessageA(dialog, l.id, CB_GETLBTEXT, l.count - 1, (LPARAM) text);
+                EXPECT_STREQ(text, l.last);
+            }
+            SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+        });
+        EXPECT_EQ(ReadSettingInt(SETTING_START_DAY), GetDayNumber());
+        EXPECT_EQ(StoredText(SETTING_FREQUENCY), c.okFrequency);
+        EXPECT_EQ(StoredText(SETTING_HOURS), c.okHours);
+        EXPECT_EQ(StoredText(SETTING_MINUTES), c.okMinutes);
+    }
+}
+
+TEST_F(Dialogs, CancelAndEscStoreNothing)
+{
+    for (WPARAM key : {(WPARAM) 0, (WPARAM) VK_ESCAPE}) {
+        ClearSettings();
+        Store(SETTING_START_DAY, 1234);
+        Store(SETTING_FREQUENCY, 3);
+        RunModal(ShowSetup, [&](HWND dialog) {
+            SendDlgItemMessageA(dialog, IDC_FREQUENCY, CB_SETCURSEL, 40, 0);
+            if (key)
+                PressKey(dialog, key);
+            else
+                SendMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+            EXPECT_FALSE(IsWindowVisible(dialog));
+        });
+        EXPECT_EQ(StoredText(SETTING_START_DAY), "1234");
+        EXPECT_EQ(StoredText(SETTING_FREQUENCY), "3");
+        EXPECT_EQ(StoredText(SETTING_HOURS), "");
+        EXPECT_EQ(StoredText(SETTING_MINUTES), "");
+    }
+}
+
+TEST_F(Dialogs, MissingSkinGivesAPlainDialogOfTheSameSize)
+{
+    HMODULE plain = LoadLibraryA("noskin_resources.dll");
+    ASSERT_TRUE(plain);
+    hInst = plain;
+    for (void (*show)(void) : {ShowWarning, ShowSetup}) {
+        RunModal(show, [](HWND dialog) {
+            ExpectSkinnedFrame(dialog);
+            DialogSkin *skin = DialogSkinOf(dialog);
+            ASSERT_TRUE(skin);
+            EXPECT_FALSE(skin->bitmap);
+            EXPECT_FALSE(skin->palette);
+            HDC dc = GetDC(dialog);
+            LRESULT brush = SendMessageA(dialog, WM_CTLCOLORDLG, (WPARAM) dc, (LPARAM) dialog);
+            EXPECT_TRUE(brush && (HGDIOBJ) brush != GetStockObject(NULL_BRUSH)); /* the default background */
+            ReleaseDC(dialog, dc);
+            if (!GetDlgItem(dialog, IDCANCEL)) {
+                RECT ok = ChildRect(dialog, IDOK);
+                EXPECT_EQ(ok.left, 130);
+                EXPECT_EQ(ok.top, 186);
+            }
+            SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+        });
+    }
+    hInst = GetModuleHandleA(NULL);
+    FreeLibrary(plain);
+}
+
+TEST_F(Dialogs, NestedDialogsOwnTheirSkinsAndLeakNothing)
+{
+    int before = 0;
+    for (int round = 0; round < 4; round++) {
+        if (round == 1)
+            before = GdiHeadroom(); /* after one round has warmed Wine's caches */
+        RunModal(ShowSetup, [](HWND setup) {
+            DialogSkin *outer = DialogSkinOf(setup);
+            /* A warning over Setup, a second Setup over both, and a warning over the warning. */
+            RunModal(ShowWarning, [outer](HWND warning) {
+                DialogSkin *inner = DialogSkinOf(warning);
+                ASSERT_TRUE(inner && inner != outer);
+                EXPECT_NE(inner->bitmap, outer->bitmap);
+                EXPECT_NE(inner->handCursor, outer->handCursor);
+                RunModal(ShowSetup, [](HWND second) {
+                    RunModal(ShowWarning, [](HWND w) { SendMessageA(w, WM_COMMAND, IDOK, 0); });
+                    SendMessageA(second, WM_COMMAND, IDCANCEL, 0);
+                });
+                SendMessageA(warning, WM_COMMAND, IDOK, 0);
+            });
+            /* The outer dialog's skin and cursor survive the inner ones. */
+            ICONINFO cursor;
+            ASSERT_TRUE(GetIconInfo(outer->handCursor, &cursor));
+            DeleteObject(cursor.hbmMask);
+            DeleteObject(cursor.hbmColor);
+            BITMAP info;
+            EXPECT_EQ(GetObjectA(outer->bitmap, sizeof info, &info), (int) sizeof info);
+            Surface s = MakeSurface(SKIN_SIZE);
+            FillBackground(s);
+            PaintSkin(s.dc, outer->bitmap, outer->palette, SETUP_KEY_COLOUR);
+            GdiFlush();
+            int keyPixels;
+            EXPECT_EQ(KeyedMismatches(s, BitmapPixels(outer->bitmap), SETUP_KEY_COLOUR, &keyPixels), 0);
+            FreeSurface(s);
+            SendMessageA(setup, WM_COMMAND, IDCANCEL, 0);
+        });
+    }
+    EXPECT_EQ(GdiHeadroom(), before);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    hInst = GetModuleHandleA(NULL);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

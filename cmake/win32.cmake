@@ -57,3 +57,9 @@ add_dependencies(win32_dialog_tests noskin_resources)
 add_test(NAME win32.dialogs COMMAND win32_dialog_tests)
 # They share the registry key, the tray and the display: one at a time.
 set_tests_properties(win32.core win32.resources win32.shell win32.dialogs PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+
+# End-to-end: the real program driven through the tray, keyboard and mouse.
+add_test(NAME e2e.program
+    COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_program.py $<TARGET_FILE:QuilmarenFilters>
+            ${CMAKE_BINARY_DIR}/screenshots)
+set_tests_properties(e2e.program PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE)

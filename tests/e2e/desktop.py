@@ -1,0 +1,211 @@
+"""Driving the real program under Wine on an X display, as a person would: the tray
+icon, its menu, the keyboard and the mouse, with screenshots to read pixels from.
+
+Needs WINEPREFIX and DISPLAY set up (tools/winenv.sh) and xdotool and ImageMagick.
+"""
+import datetime
+import os
+import re
+import subprocess
+import tempfile
+import time
+
+OPTIONS_KEY = r'HKCU\Software\Quilmaren Filters\Options'
+PRODUCT_KEY = r'HKCU\Software\Quilmaren Filters'
+PROGRAM_CLASS = 'quilmarenfilters'
+
+
+def run(*args, check=False, timeout=60):
+    return subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                          timeout=timeout, check=check).stdout
+
+
+def wait_for(predicate, timeout=15.0, step=0.1):
+    """Polls until predicate() is truthy; returns its last value."""
+    end = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value or time.monotonic() > end:
+            return value
+        time.sleep(step)
+
+
+def today_day_number(date=None):
+    """Days from 1 January 2001 (day 1) to the local date."""
+    date = date or datetime.date.today()
+    return (date - datetime.date(2001, 1, 1)).days + 1
+
+
+# ---- registry, through Wine's own tools
+
+def set_settings(**values):
+    """Replaces the product's settings; names are the registry value names."""
+    lines = ['REGEDIT4', '', '[-%s]' % PRODUCT_KEY.replace('HKCU', 'HKEY_CURRENT_USER')]
+    if values:
+        lines += ['', '[%s]' % OPTIONS_KEY.replace('HKCU', 'HKEY_CURRENT_USER')]
+        lines += ['"%s"="%s"' % (name, value) for name, value in values.items()]
+    with tempfile.NamedTemporaryFile('w', suffix='.reg', delete=False) as f:
+        f.write('\r\n'.join(lines) + '\r\n')
+    try:
+        run('wine', 'regedit', '/S', f.name)
+    finally:
+        os.unlink(f.name)
+
+
+def due_today():
+    """A seven-day cycle that started a week ago, warning at 00:00: due at once."""
+    return {'Total Day Count': str(today_day_number() - 7), 'Frequency': '7',
+            'Time~Hours': '1', 'Time~Minutes': '1'}
+
+
+def settings():
+    """The stored values as {name: text}."""
+    out = run('wine', 'reg', 'query', OPTIONS_KEY)
+    found = {}
+    for line in out.splitlines():
+        m = re.match(r'\s+(.+?)\s+REG_SZ\s*(.*)$', line)
+        if m:
+            found[m.group(1)] = m.group(2).strip()
+    return found
+
+
+# ---- windows
+
+def visible_windows(cls=PROGRAM_CLASS):
+    out = run('xdotool', 'search', '--onlyvisible', '--class', cls)
+    return [int(w) for w in out.split()]
+
+
+def geometry(window):
+    out = run('xdotool', 'getwindowgeometry', '--shell', str(window))
+    g = dict(line.split('=', 1) for line in out.split() if '=' in line)
+    return int(g.get('X', -1)), int(g.get('Y', -1)), int(g.get('WIDTH', 0)), int(g.get('HEIGHT', 0))
+
+
+def dialogs():
+    """The program's visible 250 x 250 dialogs, as (window, x, y)."""
+    found = []
+    for w in visible_windows():
+        x, y, width, height = geometry(w)
+        if (width, height) == (250, 250):
+            found.append((w, x, y))
+    return found
+
+
+def menus():
+    """The program's visible windows that are not dialogs: the tray menu."""
+    return [w for w in visible_windows() if geometry(w)[2:] != (250, 250)]
+
+
+def tray():
+    out = run('xdotool', 'search', '--name', 'Wine System Tray').split()
+    for w in out:
+        if 'IsViewable' in run('xwininfo', '-id', w):
+            return int(w)
+    return None
+
+
+# ---- pixels
+
+class Shot:
+    """A screenshot of the whole screen, kept as RGB bytes."""
+
+    def __init__(self, save_as=None):
+        data = subprocess.run(['import', '-window', 'root', '-depth', '8', 'ppm:-'], stdout=subprocess.PIPE, check=True).stdout
+        m = re.match(rb'P6\s+(\d+)\s+(\d+)\s+(\d+)\s', data)
+        self.width, self.height = int(m.group(1)), int(m.group(2))
+        self.pixels = data[m.end():]
+        if save_as:
+            os.makedirs(os.path.dirname(save_as), exist_ok=True)
+            subprocess.run(['convert', 'ppm:-', save_as], input=data, check=True)
+
+    def rgb(self, x, y):
+        i = 3 * (y * self.width + x)
+        return tuple(self.pixels[i:i + 3])
+
+    def count(self, x0, y0, x1, y1, test):
+        return sum(1 for y in range(y0, y1) for x in range(x0, x1) if test(self.rgb(x, y)))
+
+
+def is_orange(p):
+    r, g, b = p
+    return r > 200 and 90 < g < 220 and b < 110
+
+
+def tray_icon_shown():
+    """Is our orange star drawn in the tray's first cell?"""
+    w = tray()
+    if not w:
+        return False
+    x, y, _, _ = geometry(w)
+    return Shot().count(x, y, x + 20, y + 20, is_orange) > 15
+
+
+# ---- the pointer and the keyboard
+
+def click(x, y, button=1):
+    run('xdotool', 'mousemove', '--sync', str(x), str(y))
+    run('xdotool', 'click', str(button))
+
+
+def press(window, *keys):
+    run('xdotool', 'windowfocus', '--sync', str(window))
+    for key in keys:
+        run('xdotool', 'key', key)
+        time.sleep(0.15)
+
+
+def drag(x0, y0, x1, y1):
+    run('xdotool', 'mousemove', '--sync', str(x0), str(y0))
+    run('xdotool', 'mousedown', '1')
+    time.sleep(0.2)
+    for i in range(1, 6):
+        run('xdotool', 'mousemove', '--sync', str(x0 + (x1 - x0) * i // 5), str(y0 + (y1 - y0) * i // 5))
+        time.sleep(0.05)
+    run('xdotool', 'mouseup', '1')
+
+
+# ---- the program
+
+class Program:
+    """One run of the executable."""
+
+    def __init__(self, exe, *args):
+        self.started = time.monotonic()
+        self.process = subprocess.Popen(['wine', exe] + list(args), stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+
+    def running(self):
+        return self.process.poll() is None
+
+    def wait(self, timeout=20):
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def open_menu(self, button=1):
+        """Clicks the tray icon; returns the menu window and its geometry."""
+        x, y, _, _ = geometry(tray())
+        for _ in range(3):  # a click landing while a closing menu still holds the pointer is lost
+            click(x + 10, y + 10, button)
+            menu = wait_for(menus, 2)
+            if menu:
+                return menu[0], geometry(menu[0])
+        return None, None
+
+    def choose(self, item, button=1):
+        """Opens the menu and clicks "Setup", "Help" or "Exit" by position."""
+        menu, (x, y, width, height) = self.open_menu(button)
+        assert menu, 'the tray menu did not open'
+        row = (height - 4) / 3.5  # three items and a half-height separator
+        offset = {'Setup': 0.5, 'Help': 1.5, 'Exit': 3.0}[item]
+        click(x + width // 2, int(y + 2 + row * offset))
+
+    def stop(self):
+        if self.running():
+            run('wine', 'taskkill', '/IM', 'QuilmarenFilters.exe')
+            if self.wait(10) is None:
+                self.process.kill()
+                self.process.wait()
+        wait_for(lambda: not dialogs() and not menus(), 5)

@@ -1,0 +1,181 @@
+#!/usr/bin/env python3
+"""End-to-end tests of QuilmarenFilters.exe under Wine, driven through the tray, the
+keyboard and the mouse. Usage: test_program.py EXE SCREENSHOT_DIR [unittest args]."""
+import os
+import stat
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop import (Program, Shot, click, dialogs, drag, due_today, geometry, menus, press, run,  # noqa: E402
+                     set_settings, settings, today_day_number, tray_icon_shown, wait_for)
+
+EXE = SHOTS = None
+
+
+class Shell(unittest.TestCase):
+    def setUp(self):
+        set_settings()
+        self.program = None
+
+    def tearDown(self):
+        if self.program:
+            self.program.stop()
+
+    def start(self, *args):
+        self.program = Program(EXE, *args)
+        return self.program
+
+    def test_first_start_shows_the_icon_and_records_today(self):
+        p = self.start()
+        self.assertTrue(wait_for(tray_icon_shown, 20), 'no tray icon')
+        print('start to tray icon: %.0f ms' % ((time.monotonic() - p.started) * 1000))
+        Shot(os.path.join(SHOTS, 'tray-icon.png'))
+        self.assertEqual(wait_for(lambda: settings().get('Total Day Count')), str(today_day_number()))
+        self.assertEqual(dialogs(), [])
+
+    def test_left_and_right_clicks_open_the_menu_and_a_click_elsewhere_closes_it(self):
+        p = self.start()
+        self.assertTrue(wait_for(tray_icon_shown, 20))
+        for button in (1, 3):
+            menu, _ = p.open_menu(button)
+            self.assertTrue(menu, 'button %d opened no menu' % button)
+            if button == 3:
+                Shot(os.path.join(SHOTS, 'tray-menu.png'))
+            click(600, 500)
+            self.assertTrue(wait_for(lambda: not menus(), 5), 'the menu stayed open')
+        self.assertTrue(p.running())
+        self.assertEqual(dialogs(), [])
+
+    def test_help_changes_nothing_and_exit_ends_with_code_zero(self):
+        p = self.start('/setup', '--exit', 'ignored arguments')
+        self.assertTrue(wait_for(tray_icon_shown, 20))
+        before = settings()
+        p.choose('Help')
+        self.assertTrue(wait_for(lambda: not menus(), 5))
+        time.sleep(0.5)
+        self.assertEqual(dialogs(), [])
+        self.assertTrue(p.running())
+        self.assertEqual(settings(), before)
+
+        p.choose('Exit')
+        self.assertEqual(p.wait(15), 0)
+        self.assertTrue(wait_for(lambda: not tray_icon_shown(), 10), 'the icon outlived the program')
+
+    def test_due_warning_comes_before_the_icon_and_needs_ok(self):
+        set_settings(**due_today())
+        p = self.start()
+        found = wait_for(dialogs, 20)
+        self.assertTrue(found, 'no warning at start')
+        window, x, y = found[0]
+        shot = Shot(os.path.join(SHOTS, 'warning.png'))
+        self.assertFalse(tray_icon_shown(), 'the icon came before the warning')
+        self.assertEqual((x, y), ((shot.width - 250) // 2, (shot.height - 250) // 2))
+        # The green corners are not painted: the desktop behind shows through.
+        for cx, cy in ((x, y), (x + 249, y), (x, y + 249), (x + 249, y + 249)):
+            self.assertNotEqual(shot.rgb(cx, cy), (0, 255, 0))
+        self.assertEqual(shot.rgb(x + 125, y + 125)[1] > 200, True)  # the light panel
+
+        press(window, 'Escape')
+        time.sleep(0.5)
+        self.assertTrue(dialogs(), 'Esc closed the warning')
+        press(window, 'Return')
+        self.assertTrue(wait_for(lambda: not dialogs(), 5), 'Return did not close the warning')
+        self.assertTrue(wait_for(tray_icon_shown, 10), 'no icon after the warning')
+        self.assertTrue(p.running())
+
+    def test_ok_button_closes_the_warning(self):
+        set_settings(**due_today())
+        self.start()
+        found = wait_for(dialogs, 20)
+        self.assertTrue(found)
+        _, x, y = found[0]
+        click(x + 170, y + 197)  # the OK button at (130, 186), 80 x 22
+        self.assertTrue(wait_for(lambda: not dialogs(), 5))
+
+
+class Dialogs(unittest.TestCase):
+    def setUp(self):
+        set_settings()
+        self.program = Program(EXE)
+        self.assertTrue(wait_for(tray_icon_shown, 20))
+
+    def tearDown(self):
+        self.program.stop()
+
+    def open_setup(self):
+        self.program.choose('Setup')
+        found = wait_for(dialogs, 10)
+        self.assertTrue(found, 'Setup did not open')
+        return found[0]
+
+    def test_setup_lists_change_with_the_keyboard_and_ok_stores_them(self):
+        window, x, y = self.open_setup()
+        Shot(os.path.join(SHOTS, 'setup.png'))
+        run('xdotool', 'mousemove', str(x + 125), str(y + 20))
+        # Period 7 -> 8, hour 07 -> 08, minute 29 -> 28; Return presses OK.
+        press(window, 'Down', 'Tab', 'Down', 'Tab', 'Up', 'Return')
+        self.assertTrue(wait_for(lambda: not dialogs(), 5))
+        stored = wait_for(lambda: settings().get('Time~Minutes') and settings())
+        self.assertEqual(stored, {'Total Day Count': str(today_day_number()), 'Frequency': '8',
+                                  'Time~Hours': '9', 'Time~Minutes': '29'})
+
+    def test_esc_stores_nothing(self):
+        set_settings(**{'Total Day Count': '1234', 'Frequency': '3'})
+        window, x, y = self.open_setup()
+        run('xdotool', 'mousemove', str(x + 125), str(y + 20))
+        press(window, 'Down', 'Escape')
+        self.assertTrue(wait_for(lambda: not dialogs(), 5))
+        self.assertEqual(settings(), {'Total Day Count': '1234', 'Frequency': '3'})
+
+    def test_dragging_the_body_moves_the_dialog(self):
+        window, x, y = self.open_setup()
+        # On the "Days" label, then on the empty panel: both drag.
+        for sx, sy in ((x + 180, y + 92), (x + 40, y + 170)):
+            _, x, y = dialogs()[0]
+            drag(x + (sx - x), y + (sy - y), x + (sx - x) - 60, y + (sy - y) + 40)
+            moved = wait_for(lambda: dialogs() and dialogs()[0][1:] == (x - 60, y + 40) and dialogs()[0], 5)
+            self.assertTrue(moved, 'the dialog did not follow the drag from %d,%d' % (sx, sy))
+            _, x, y = moved
+        press(window, 'Escape')
+
+    def test_link_opens_through_the_shell_after_hovering(self):
+        folder = tempfile.mkdtemp()
+        opened = os.path.join(folder, 'opened')
+        recorder = os.path.join(folder, 'browser')
+        with open(recorder, 'w') as f:
+            f.write('#!/bin/sh\necho "$@" >> "%s"\n' % opened)
+        os.chmod(recorder, stat.S_IRWXU)
+        run('wine', 'reg', 'add', r'HKCU\Software\Wine\WineBrowser', '/v', 'Browsers', '/t', 'REG_SZ',
+            '/d', recorder, '/f')
+
+        window, x, y = self.open_setup()
+        link_x, link_y = x + 190, y + 237  # inside the link, whatever the font's base units
+        run('xdotool', 'mousemove', '--sync', str(link_x - 8), str(link_y))
+        run('xdotool', 'mousemove', '--sync', str(link_x), str(link_y))
+        time.sleep(0.3)
+        click(link_x, link_y)
+        self.assertTrue(wait_for(lambda: os.path.exists(opened), 15), 'the shell opened nothing')
+        with open(opened) as f:
+            self.assertEqual([url.rstrip('/') for url in f.read().split()], ['http://quilmaren.com'])
+        self.assertTrue(dialogs(), 'clicking the link closed the dialog')
+        press(window, 'Escape')
+
+    def test_warning_opens_over_setup_when_today_becomes_due(self):
+        window, x, y = self.open_setup()
+        set_settings(**due_today())
+        both = wait_for(lambda: len(dialogs()) == 2, 75, 0.5)  # the next one-minute tick
+        self.assertTrue(both, 'no warning over Setup')
+        Shot(os.path.join(SHOTS, 'warning-over-setup.png'))
+        warning = [d for d in dialogs() if d[0] != window][0]
+        press(warning[0], 'Return')
+        self.assertTrue(wait_for(lambda: len(dialogs()) == 1, 5))
+        press(window, 'Escape')
+        self.assertTrue(wait_for(lambda: not dialogs(), 5))
+
+
+if __name__ == '__main__':
+    EXE, SHOTS = sys.argv[1], sys.argv[2]
+    unittest.main(argv=[sys.argv[0]] + sys.argv[3:], verbosity=2)

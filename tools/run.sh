@@ -1,0 +1,33 @@
+#!/bin/bash
+# Builds the program and runs it. With a display it simply starts under Wine; without
+# one it runs on a virtual display and leaves screenshots and asset previews in out/.
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root" || exit 1
+"$root/tools/setup.sh" || exit 1
+
+cmake --preset win32 >/dev/null && cmake --build --preset win32 --target QuilmarenFilters -j "$(nproc)" >build-run.log 2>&1 || {
+    tail -n 40 build-run.log
+    exit 1
+}
+rm -f build-run.log
+exe="$root/build/win32/QuilmarenFilters.exe"
+echo "Built $exe ($(stat -c %s "$exe") bytes)"
+
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    echo "Running it on $DISPLAY: look for the orange star in the notification area."
+    QF_SOUND=1 exec wine "$exe"
+fi
+
+out="$root/out"
+rm -rf "$out" && mkdir -p "$out/screenshots" "$out/assets"
+scratch=$(mktemp -d)
+python3 tools/make_assets.py --out "$scratch" --previews "$out/assets" && rm -rf "$scratch"
+
+. "$root/tools/winenv.sh"
+trap wine_env_stop EXIT
+wine_env_start
+python3 tools/tour.py "$exe" "$out/screenshots"
+status=$?
+echo "Asset previews: $out/assets/"
+exit $status

@@ -1,0 +1,56 @@
+#!/usr/bin/env python3
+"""Runs the program on a virtual display and photographs what a user sees: the warning
+due at start, the tray icon, the tray menu and the Setup dialog. Usage: tour.py EXE DIR"""
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
+from desktop import (Program, Shot, click, dialogs, due_today, menus, press, set_settings,  # noqa: E402
+                     tray_icon_shown, wait_for)
+
+
+def main():
+    exe, out = sys.argv[1], sys.argv[2]
+    os.makedirs(out, exist_ok=True)
+    shots = []
+
+    def shot(name):
+        path = os.path.join(out, name)
+        Shot(path)
+        shots.append(path)
+
+    set_settings(**due_today())  # so the warning shows at once
+    program = Program(exe)
+    try:
+        warning = wait_for(dialogs, 20)
+        if warning:
+            shot('1-warning.png')
+            press(warning[0][0], 'Return')
+        if not wait_for(tray_icon_shown, 20):
+            print('the tray icon did not appear', file=sys.stderr)
+            return 1
+        shot('2-tray-icon.png')
+        program.open_menu()
+        shot('3-tray-menu.png')
+        click(700, 600)
+        wait_for(lambda: not menus(), 5)
+        program.choose('Setup')
+        setup = wait_for(dialogs, 10)
+        if setup:
+            time.sleep(0.3)
+            shot('4-setup.png')
+            press(setup[0][0], 'Escape')
+        program.choose('Exit')
+        code = program.wait(15)
+        print('program exited with code %s' % code)
+    finally:
+        program.stop()
+    print('screenshots:')
+    for path in shots:
+        print('  ' + os.path.abspath(path))
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

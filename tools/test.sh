@@ -24,8 +24,13 @@ passed=0 failed=0 status=0
 for preset in host fuzz win32; do
     echo "== $preset tests"
     out="$QF_RUN_DIR/ctest-$preset.log"
-    ctest --preset "$preset" -j "$(nproc)" 2>&1 | tee "$out" | grep -E -v '^ +Start |^$'
-    [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+    # Verbose into the log; shown: each result, the figures the tests print, and failures.
+    ctest --preset "$preset" -j "$(nproc)" -V >"$out" 2>&1 || {
+        status=1
+        grep -E -A 12 'Failure|FAIL:|ERROR:|Error|==ERROR' "$out" | head -n 150
+    }
+    grep -E 'Test +#[0-9]+: |stat::number_of_executed_units|keyed paints|start to tray icon|tests passed|Total Test time' "$out" |
+        sed -E 's/^[0-9]+: //'
     summary=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$out")
     [ -n "$summary" ] || { status=1; continue; }
     total=$(echo "$summary" | sed -E 's/.* out of ([0-9]+).*/\1/')

@@ -3,6 +3,17 @@
 #include <limits.h>
 #include <stdlib.h>
 
+/* Closes whichever of the three keys were opened, innermost first. */
+static void CloseSettingKeys(HKEY options, HKEY product, HKEY software)
+{
+    if (options)
+        RegCloseKey(options);
+    if (product)
+        RegCloseKey(product);
+    if (software)
+        RegCloseKey(software);
+}
+
 /* Store text under a value name, creating the product and Options keys as needed. */
 void WriteSetting(const char *text, const char *name)
 {
@@ -16,12 +27,7 @@ void WriteSetting(const char *text, const char *name)
                         NULL, &options, &disposition) == ERROR_SUCCESS)
         RegSetValueExA(options, name, 0, REG_SZ, (const BYTE *) text, lstrlenA(text) + 1);
 
-    if (options)
-        RegCloseKey(options);
-    if (product)
-        RegCloseKey(product);
-    if (software)
-        RegCloseKey(software);
+    CloseSettingKeys(options, product, software);
 }
 
 /* Read a value into a 20-byte buffer without creating anything; the result is
@@ -38,12 +44,7 @@ DWORD ReadSetting(char *buffer, const char *name)
         RegOpenKeyExA(product, SETTINGS_OPTIONS_KEY, 0, KEY_QUERY_VALUE, &options) == ERROR_SUCCESS)
         result = RegQueryValueExA(options, name, NULL, NULL, (LPBYTE) buffer, &size);
 
-    if (options)
-        RegCloseKey(options);
-    if (product)
-        RegCloseKey(product);
-    if (software)
-        RegCloseKey(software);
+    CloseSettingKeys(options, product, software);
 
     /* Hand-edited data may be too long (buffer undefined), unterminated or not text. */
     if (result != ERROR_SUCCESS)

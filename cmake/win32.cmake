@@ -63,3 +63,34 @@ add_test(NAME e2e.program
     COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_program.py $<TARGET_FILE:QuilmarenFilters>
             ${CMAKE_BINARY_DIR}/screenshots)
 set_tests_properties(e2e.program PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE)
+
+# Packages: a portable ZIP and a per-user NSIS installer (when makensis is present).
+find_program(MAKENSIS makensis)
+set(PACKAGE_DIR ${CMAKE_BINARY_DIR}/packages)
+set(PACKAGE_ZIP ${PACKAGE_DIR}/QuilmarenFilters-${PROJECT_VERSION}-portable.zip)
+set(PACKAGE_SETUP ${PACKAGE_DIR}/QuilmarenFilters-${PROJECT_VERSION}-setup.exe)
+add_custom_command(OUTPUT ${PACKAGE_ZIP}
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${PACKAGE_DIR}/zip
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PACKAGE_DIR}/zip
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:QuilmarenFilters> ${PACKAGE_DIR}/zip/QuilmarenFilters.exe
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/readme.txt ${PACKAGE_DIR}/zip/readme.txt
+    COMMAND ${CMAKE_COMMAND} -E chdir ${PACKAGE_DIR}/zip
+            ${CMAKE_COMMAND} -E tar cf ${PACKAGE_ZIP} --format=zip --mtime=2026-01-01 QuilmarenFilters.exe readme.txt
+    DEPENDS QuilmarenFilters packaging/readme.txt
+    COMMENT "Portable ZIP")
+set(PACKAGE_OUTPUTS ${PACKAGE_ZIP})
+if(MAKENSIS)
+    add_custom_command(OUTPUT ${PACKAGE_SETUP}
+        COMMAND ${MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DEXE=$<TARGET_FILE:QuilmarenFilters>
+                -DREADME=${CMAKE_SOURCE_DIR}/packaging/readme.txt -DICON=${CMAKE_SOURCE_DIR}/res/assets/kavricon.ico
+                -DOUTFILE=${PACKAGE_SETUP} ${CMAKE_SOURCE_DIR}/packaging/quilmaren.nsi
+        DEPENDS QuilmarenFilters packaging/quilmaren.nsi packaging/readme.txt
+        COMMENT "NSIS installer")
+    list(APPEND PACKAGE_OUTPUTS ${PACKAGE_SETUP})
+endif()
+add_custom_target(packages ALL DEPENDS ${PACKAGE_OUTPUTS})
+if(MAKENSIS)
+    add_test(NAME e2e.packages
+        COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_install.py ${PACKAGE_SETUP} ${PACKAGE_ZIP})
+    set_tests_properties(e2e.packages PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE)
+endif()

@@ -1,0 +1,121 @@
+; Per-user installer: no administrator rights, start at logon, and an uninstaller
+; in the Apps list. makensis -DVERSION=1.0.0 -DEXE=... -DREADME=... -DICON=... -DOUTFILE=...
+Unicode true
+!include "MUI2.nsh"
+!include "LogicLib.nsh"
+!include "Sections.nsh"
+!include "WinMessages.nsh"
+
+!define PRODUCT "Quilmaren Filters"
+!define PUBLISHER "Quilmaren"
+!define EXE_NAME "QuilmarenFilters.exe"
+!define WINDOW_CLASS "KAVRI_Class"
+!define SETTINGS_KEY "Software\Quilmaren Filters"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+RequestExecutionLevel user
+InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+SetCompressor /SOLID lzma
+BrandingText "${PRODUCT} ${VERSION}"
+
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey "ProductName" "${PRODUCT}"
+VIAddVersionKey "CompanyName" "${PUBLISHER}"
+VIAddVersionKey "FileDescription" "${PRODUCT} installer"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_COMPONENTSPAGE_NODESC
+!define MUI_FINISHPAGE_TEXT "${PRODUCT} is running: look for the orange star in the notification area.$\r$\n$\r$\nClick it and choose Setup to pick how often and when you are reminded."
+!insertmacro MUI_PAGE_COMPONENTS
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+; Asks every running copy to close through its hidden window, then waits until the
+; executable is free, so an upgrade or removal never meets a locked file.
+!macro CloseRunningProgram
+    StrCpy $R1 0
+    ${Do}
+        FindWindow $R0 "${WINDOW_CLASS}"
+        ${If} $R0 == 0
+        ${OrIf} $R1 >= 50
+            ${Break}
+        ${EndIf}
+        SendMessage $R0 ${WM_CLOSE} 0 0 /TIMEOUT=2000
+        Sleep 100
+        IntOp $R1 $R1 + 1
+    ${Loop}
+    StrCpy $R1 0
+    ${DoWhile} ${FileExists} "$INSTDIR\${EXE_NAME}"
+        ClearErrors
+        FileOpen $R0 "$INSTDIR\${EXE_NAME}" a
+        ${IfNot} ${Errors}
+            FileClose $R0
+            ${Break}
+        ${EndIf}
+        ${If} $R1 >= 50
+            ${Break}
+        ${EndIf}
+        Sleep 100
+        IntOp $R1 $R1 + 1
+    ${Loop}
+!macroend
+
+Section "${PRODUCT}" SecProgram
+    SectionIn RO
+    !insertmacro CloseRunningProgram
+    SetOutPath "$INSTDIR"
+    File "/oname=${EXE_NAME}" "${EXE}"
+    File "/oname=readme.txt" "${README}"
+    WriteUninstaller "$INSTDIR\Uninstall.exe"
+    CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${EXE_NAME}"
+
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${EXE_NAME}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "URLInfoAbout" "http://quilmaren.com"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" 400
+SectionEnd
+
+Section "Start ${PRODUCT} when I log on" SecStartup
+    WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\${EXE_NAME}"'
+SectionEnd
+
+Section "-Start now"
+    ; Unticked on an upgrade: the old entry goes too.
+    ${IfNot} ${SectionIsSelected} ${SecStartup}
+        DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+    ${EndIf}
+    Exec '"$INSTDIR\${EXE_NAME}"'
+SectionEnd
+
+Section "Uninstall"
+    !insertmacro CloseRunningProgram
+    Delete "$INSTDIR\${EXE_NAME}"
+    Delete "$INSTDIR\readme.txt"
+    Delete "$INSTDIR\Uninstall.exe"
+    RMDir "$INSTDIR"
+    Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+    DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+    ; A silent uninstall keeps the settings, so a later install picks them up.
+    MessageBox MB_YESNO|MB_ICONQUESTION "Also delete your ${PRODUCT} settings (how often and when you are reminded)?" /SD IDNO IDNO keep
+        DeleteRegKey HKCU "${SETTINGS_KEY}"
+    keep:
+SectionEnd

@@ -1,0 +1,8 @@
+#!/bin/bash
+# Builds the portable ZIP and the per-user installer into build/win32/packages/.
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root" || exit 1
+"$root/tools/setup.sh" || exit 1
+cmake --preset win32 >/dev/null && cmake --build --preset win32 --target packages -j "$(nproc)" || exit 1
+ls -l build/win32/packages/*.zip build/win32/packages/*.exe

@@ -47,14 +47,17 @@ add_executable(win32_shell_tests tests/win32/test_shell.cpp res/quilmaren.rc)
 target_link_libraries(win32_shell_tests PRIVATE shell GTest::gtest_main)
 add_test(NAME win32.shell COMMAND win32_shell_tests)
 
-add_library(noskin_resources SHARED tests/win32/noskin.c tests/win32/noskin.rc)
-set_target_properties(noskin_resources PROPERTIES PREFIX "")
-target_include_directories(noskin_resources PRIVATE res)
+add_library(bare_resources SHARED tests/win32/bare.c tests/win32/bare.rc)
+set_target_properties(bare_resources PROPERTIES PREFIX "")
+target_include_directories(bare_resources PRIVATE res)
 
 add_executable(win32_dialog_tests tests/win32/test_dialogs.cpp res/quilmaren.rc)
 target_link_libraries(win32_dialog_tests PRIVATE dialogs GTest::gtest)
-add_dependencies(win32_dialog_tests noskin_resources)
+add_dependencies(win32_dialog_tests bare_resources)
 add_test(NAME win32.dialogs COMMAND win32_dialog_tests)
+add_test(NAME win32.hardening
+    COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/check_hardening.py $<TARGET_FILE:QuilmarenFilters>)
+
 # They share the registry key, the tray and the display: one at a time.
 set_tests_properties(win32.core win32.resources win32.shell win32.dialogs PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
 

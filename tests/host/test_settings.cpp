@@ -70,6 +70,8 @@ TEST_F(Settings, ValuesThatDoNotFitOrAreNotStringsStillReadAsTerminatedText)
         {REG_SZ, std::string(21, '5'), ""},                              /* too long: undefined buffer */
         {REG_SZ, std::string(100, '7') + '\0', ""},
         {REG_SZ, "12", "12"},                                            /* unterminated, short */
+        {REG_SZ, "", ""},                                                /* 0 bytes */
+        {REG_SZ, std::string(19, '6'), "6666666666666666666"},           /* 19 bytes, no terminator */
         {REG_DWORD, std::string("\x07\0\0\0", 4), "\x07"},
         {REG_BINARY, "31", "31"},
         {REG_BINARY, std::string(19, '1'), "1111111111111111111"},

@@ -96,7 +96,8 @@ TEST_F(Core, HandEditedValuesReadAsTerminatedText)
         {REG_SZ, std::string(20, '4'), -1},              /* 20 bytes, no terminator */
         {REG_SZ, std::string(21, '4'), 0},               /* does not fit */
         {REG_SZ, std::string(100, '4') + '\0', 0},
-        {REG_SZ, "", 0},
+        {REG_SZ, "", 0},                                 /* 0 bytes */
+        {REG_SZ, std::string(19, '5'), 2147483647},      /* 19 bytes, no terminator */
         {REG_SZ, std::string("12abc\0", 6), 12},
         {REG_DWORD, std::string("\x07\0\0\0", 4), 0},
         {REG_BINARY, std::string(20, '3'), 2147483647},

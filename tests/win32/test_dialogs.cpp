@@ -27,6 +27,18 @@ int GdiHeadroom()
     return (int) made.size();
 }
 
+/* The same for USER objects: menus share the handle table with cursors and windows. */
+int UserHeadroom()
+{
+    std::vector<HMENU> made;
+    made.reserve(70000);
+    for (HMENU m; made.size() < 70000 && (m = CreatePopupMenu()) != NULL;)
+        made.push_back(m);
+    for (HMENU m : made)
+        DestroyMenu(m);
+    return (int) made.size();
+}
+
 /* ---- a 32-bit surface to paint into and read back */
 
 struct Surface {
@@ -151,7 +163,7 @@ TEST(KeyedDrawing, KeyPixelsKeepTheBackgroundAndTheSkinIsUnchanged)
     }
 }
 
-TEST(KeyedDrawing, TwentyThousandPaintsStillCorrectAndLeakNothing)
+TEST(KeyedDrawing, SeventyThousandPaintsStillCorrectAndLeakNothing)
 {
     for (const SkinCase &c : skins) {
         SCOPED_TRACE(c.name);
@@ -160,8 +172,8 @@ TEST(KeyedDrawing, TwentyThousandPaintsStillCorrectAndLeakNothing)
         std::vector<DWORD> skin = BitmapPixels(bitmap);
         Surface s = MakeSurface(SKIN_SIZE);
 
-        const int paints = c.palette ? 20000 : 2000;
-        int before = GdiHeadroom();
+        const int paints = c.palette ? 70000 : 2000;
+        int before = GdiHeadroom(), userBefore = UserHeadroom();
         LARGE_INTEGER frequency, start, end;
         QueryPerformanceFrequency(&frequency);
         QueryPerformanceCounter(&start);
@@ -169,9 +181,10 @@ TEST(KeyedDrawing, TwentyThousandPaintsStillCorrectAndLeakNothing)
             PaintSkin(s.dc, bitmap, palette, c.key);
         GdiFlush();
         QueryPerformanceCounter(&end);
-        int after = GdiHeadroom();
-        printf("%s: %d keyed paints, %.1f us each; GDI headroom %d before, %d after\n", c.name, paints,
-               (end.QuadPart - start.QuadPart) * 1e6 / frequency.QuadPart / paints, before, after);
+        int after = GdiHeadroom(), userAfter = UserHeadroom();
+        printf("%s: %d keyed paints, %.1f us each; GDI headroom %d before, %d after; USER %d, %d\n", c.name,
+               paints, (end.QuadPart - start.QuadPart) * 1e6 / frequency.QuadPart / paints, before, after, userBefore,
+               userAfter);
 
         FillBackground(s);
         PaintSkin(s.dc, bitmap, palette, c.key);
@@ -180,6 +193,7 @@ TEST(KeyedDrawing, TwentyThousandPaintsStillCorrectAndLeakNothing)
         EXPECT_EQ(KeyedMismatches(s, skin, c.key, &keyPixels), 0);
         EXPECT_TRUE(BitmapPixels(bitmap) == skin);
         EXPECT_EQ(after, before);
+        EXPECT_EQ(userAfter, userBefore);
         FreeSurface(s);
         DeleteObject(bitmap);
         DeleteObject(palette);
@@ -460,7 +474,7 @@ TEST_F(Dialogs, CancelAndEscStoreNothing)
 
 TEST_F(Dialogs, MissingSkinGivesAPlainDialogOfTheSameSize)
 {
-    HMODULE plain = LoadLibraryA("noskin_resources.dll");
+    HMODULE plain = LoadLibraryA("bare_resources.dll");
     ASSERT_TRUE(plain);
     hInst = plain;
     for (void (*show)(void) : {ShowWarning, ShowSetup}) {
@@ -484,6 +498,110 @@ TEST_F(Dialogs, MissingSkinGivesAPlainDialogOfTheSameSize)
     }
     hInst = GetModuleHandleA(NULL);
     FreeLibrary(plain);
+}
+
+TEST_F(Dialogs, OpenAndCloseTwoHundredTimesLeakNothing)
+{
+    auto cycle = [] {
+        RunModal(ShowSetup, [](HWND d) { SendMessageA(d, WM_COMMAND, IDCANCEL, 0); });
+        RunModal(ShowWarning, [](HWND d) { SendMessageA(d, WM_COMMAND, IDOK, 0); });
+    };
+    cycle(); /* warms Wine's caches */
+    int gdi = GdiHeadroom(), user = UserHeadroom();
+    for (int i = 0; i < 200; i++)
+        cycle();
+    int gdiAfter = GdiHeadroom(), userAfter = UserHeadroom();
+    printf("200 open-close cycles of each dialog: GDI headroom %d before, %d after; USER %d, %d\n", gdi, gdiAfter, user,
+           userAfter);
+    EXPECT_EQ(gdiAfter, gdi);
+    EXPECT_EQ(userAfter, user);
+}
+
+TEST_F(Dialogs, OuterSetupClosedBeforeTheWarningOverItStillStores)
+{
+    Store(SETTING_START_DAY, 5);
+    RunModal(ShowSetup, [](HWND setup) {
+        SendDlgItemMessageA(setup, IDC_FREQUENCY, CB_SETCURSEL, 2, 0);
+        RunModal(ShowWarning, [setup](HWND warning) {
+            SendMessageA(setup, WM_COMMAND, IDOK, 0); /* the one underneath first */
+            EXPECT_TRUE(IsWindowVisible(warning));
+            SendMessageA(warning, WM_COMMAND, IDOK, 0);
+        });
+    });
+    EXPECT_EQ(ReadSettingInt(SETTING_START_DAY), GetDayNumber());
+    EXPECT_EQ(StoredText(SETTING_FREQUENCY), "3");
+    EXPECT_EQ(StoredText(SETTING_HOURS), "8");
+}
+
+TEST_F(Dialogs, NextDueDayOpensASecondWarningOverTheFirst)
+{
+    StoreCycleStartedDaysAgo(7);
+    Store(SETTING_FREQUENCY, 1);
+    int warnings = 0;
+    RunModal(CheckReminder, [&](HWND first) {
+        warnings++;
+        EXPECT_EQ(reminderState.warningPending, 0);
+        reminderState.lastDueDay = 0; /* as if midnight had passed with the warning open */
+        RunModal(CheckReminder, [&](HWND second) {
+            warnings++;
+            EXPECT_NE(second, first);
+            EXPECT_NE(DialogSkinOf(second)->bitmap, DialogSkinOf(first)->bitmap);
+            SendMessageA(second, WM_COMMAND, IDOK, 0);
+        });
+        EXPECT_TRUE(IsWindowVisible(first));
+        SendMessageA(first, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(warnings, 2);
+}
+
+TEST_F(Dialogs, MissingAlarmStillShowsTheWarning)
+{
+    HMODULE bare = LoadLibraryA("bare_resources.dll");
+    ASSERT_TRUE(bare);
+    hInst = bare;
+    StoreCycleStartedDaysAgo(7);
+    bool shown = false;
+    RunModal(CheckReminder, [&](HWND warning) {
+        shown = true;
+        SendMessageA(warning, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_TRUE(shown);
+    hInst = GetModuleHandleA(NULL);
+    FreeLibrary(bare);
+}
+
+TEST_F(Dialogs, HandEditedValuesOfAnyTypeNeverShowGarbage)
+{
+    const struct {
+        DWORD type;
+        std::string data;
+        int selection; /* of the period list */
+    } cases[] = {
+        {REG_DWORD, std::string("\x0c\0\0\0", 4), 6},       /* not text: reads as 0, the default */
+        {REG_BINARY, "12", 11},
+        {REG_SZ, "", 6},                                      /* 0 bytes */
+        {REG_SZ, std::string(18, '0') + "5", 4},              /* 19 bytes, no terminator */
+        {REG_SZ, std::string(19, '0') + "5", 6},              /* 20 bytes: does not fit with one */
+        {REG_SZ, std::string(21, '9'), 6},
+        {REG_SZ, std::string(100, '9'), 6},
+        {REG_MULTI_SZ, std::string("40\0\0", 4), 39},
+        {REG_QWORD, std::string(8, '\xff'), 6},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE("type " + std::to_string(c.type) + ", " + std::to_string(c.data.size()) + " bytes");
+        ClearSettings();
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, PRODUCT_KEY "\\Options", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key,
+                                  NULL), 0);
+        RegSetValueExA(key, SETTING_FREQUENCY, 0, c.type, (const BYTE *) c.data.data(), (DWORD) c.data.size());
+        RegCloseKey(key);
+        RunModal(ShowSetup, [&](HWND dialog) {
+            LRESULT selected = SendDlgItemMessageA(dialog, IDC_FREQUENCY, CB_GETCURSEL, 0, 0);
+            EXPECT_EQ(selected, c.selection);
+            SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+        });
+        EXPECT_EQ(StoredText(SETTING_FREQUENCY), std::to_string(c.selection + 1));
+    }
 }
 
 TEST_F(Dialogs, NestedDialogsOwnTheirSkinsAndLeakNothing)

@@ -1,2 +1,2 @@
 /* A resource-only module: the code is empty. */
-int noskin_resources_marker;
+int bare_resources_marker;

@@ -5,7 +5,7 @@ add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--gc-sections -Wl,
 
 add_library(reminder STATIC ${REMINDER_SOURCES})
 target_include_directories(reminder PUBLIC src/reminder)
-target_link_libraries(reminder PUBLIC advapi32 winmm)
+target_link_libraries(reminder PUBLIC advapi32)
 
 # Everything but the entry point, so the Win32 tests can drive the same code.
 add_library(shell OBJECT src/shell/mainwnd.cpp src/shell/tray.cpp)
@@ -97,3 +97,10 @@ if(MAKENSIS)
         COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_install.py ${PACKAGE_SETUP} ${PACKAGE_ZIP})
     set_tests_properties(e2e.packages PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE)
 endif()
+
+# Benchmark programs (bench/run.sh): the same toolchain and flags as the product.
+add_executable(bench_baseline WIN32 bench/baseline.cpp)
+target_link_libraries(bench_baseline PRIVATE shell32)
+target_link_options(bench_baseline PRIVATE -s)
+add_executable(bench_paint bench/paint.cpp res/quilmaren.rc)
+target_link_libraries(bench_paint PRIVATE dialogs)

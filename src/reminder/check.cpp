@@ -55,13 +55,29 @@ int IsWarningTime(void)
     return minute == target;
 }
 
+typedef BOOL(WINAPI *PlaySoundProc)(LPCSTR sound, HMODULE module, DWORD flags);
+
+/* Plays the alarm synchronously. winmm is loaded when the first alarm sounds: linked in,
+   it (and what it pulls in) costs every idle copy of the program about 2 MiB. */
+static void PlayAlarm(void)
+{
+    static PlaySoundProc play;
+    if (!play) {
+        HMODULE winmm = LoadLibraryA("winmm.dll");
+        if (winmm)
+            play = (PlaySoundProc) (void (*)(void)) GetProcAddress(winmm, "PlaySoundA");
+    }
+    if (play)
+        play("ALARM", hInst, SND_RESOURCE);
+}
+
 /* The once-a-minute check: alarm, then the modal warning when due. */
 void CheckReminder(void)
 {
     if (!IsWarningDay() || !IsWarningTime())
         return;
 
-    PlaySoundA("ALARM", hInst, SND_RESOURCE);
+    PlayAlarm();
     /* Cleared before the dialog: checks re-entered from its modal loop see the fired state. */
     reminderState.warningPending = 0;
     ShowWarning();

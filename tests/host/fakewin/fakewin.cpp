@@ -203,6 +203,16 @@ BOOL PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags)
     return 0; /* no sound device here */
 }
 
+HMODULE LoadLibraryA(LPCSTR name)
+{
+    return Lower(name) == "winmm.dll" ? (HMODULE) &sounds : NULL;
+}
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR name)
+{
+    return module == (HMODULE) &sounds && std::string(name) == "PlaySoundA" ? (FARPROC) (void (*)(void)) PlaySoundA : NULL;
+}
+
 int lstrlenA(LPCSTR text)
 {
     return text ? (int) strlen(text) : 0;

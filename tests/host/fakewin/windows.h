@@ -70,6 +70,9 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPB
 LONG RegCloseKey(HKEY key);
 
 BOOL PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags);
+HMODULE LoadLibraryA(LPCSTR name); /* "winmm.dll" only */
+typedef int (*FARPROC)(void);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name); /* its "PlaySoundA" only */
 int lstrlenA(LPCSTR text);
 int wsprintfA(LPSTR buffer, LPCSTR format, ...);
 

@@ -1,0 +1,161 @@
+#!/usr/bin/env python3
+"""Measures Quilmaren Filters against a minimal tray program under Wine and prints a
+Markdown table. Run through bench/run.sh, which builds both and sets up Wine."""
+import datetime
+import os
+import platform
+import statistics
+import subprocess
+import sys
+import time
+
+import pefile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
+from desktop import geometry, run, set_settings, today_day_number, tray, wait_for  # noqa: E402
+
+RUNS = 5
+IDLE_SECONDS = 180
+
+
+def tray_cells_drawn():
+    """How many 20-pixel tray cells hold an icon (anything but the tray's background)."""
+    w = tray()
+    if not w:
+        return 0
+    data = subprocess.run(['import', '-window', str(w), '-depth', '8', 'rgb:-'], stdout=subprocess.PIPE).stdout
+    _, _, width, height = geometry(w)
+    if len(data) < width * height * 3:
+        return 0
+    background = data[-3:]
+    cells = 0
+    for cell in range(width // 20):
+        drawn = sum(1 for y in range(height) for x in range(cell * 20, cell * 20 + 20)
+                    if data[3 * (y * width + x):3 * (y * width + x) + 3] != background)
+        cells += drawn > 15
+    return cells
+
+
+def start(exe):
+    return subprocess.Popen(['wine', exe], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def stop(process, exe):
+    run('wine', 'taskkill', '/IM', os.path.basename(exe))
+    try:
+        process.wait(15)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+
+
+def unix_pid(exe):
+    out = run('pgrep', '-f', os.path.basename(exe)).split()
+    return [int(p) for p in out]
+
+
+def start_to_icon(exe):
+    """Milliseconds from launch until its icon is drawn in the tray."""
+    wait_for(lambda: tray_cells_drawn() == 0, 10)
+    began = time.monotonic()
+    process = start(exe)
+    shown = wait_for(lambda: tray_cells_drawn() > 0, 30, 0.005)
+    elapsed = (time.monotonic() - began) * 1000
+    stop(process, exe)
+    return elapsed if shown else float('nan')
+
+
+def rss_mib(pid):
+    with open('/proc/%d/status' % pid) as f:
+        for line in f:
+            if line.startswith('VmRSS:'):
+                return int(line.split()[1]) / 1024
+    return float('nan')
+
+
+def cpu_ms(pid):
+    """Time on a CPU of all the process's threads, from the scheduler's nanosecond count."""
+    total = 0
+    for task in os.listdir('/proc/%d/task' % pid):
+        with open('/proc/%d/task/%s/schedstat' % (pid, task)) as f:
+            total += int(f.read().split()[0])
+    return total / 1e6
+
+
+def idle_costs(exes):
+    """Starts RUNS copies of each program, then reads resident memory once idle and the
+    CPU time each spends over IDLE_SECONDS. Returns {exe: (rss list, cpu list)}."""
+    processes = {exe: [start(exe) for _ in range(RUNS)] for exe in exes}
+    wait_for(lambda: tray_cells_drawn() >= RUNS * len(exes), 60)
+    time.sleep(10)
+    pids = {exe: unix_pid(exe) for exe in exes}
+    before = {exe: [cpu_ms(p) for p in pids[exe]] for exe in exes}
+    rss = {exe: [rss_mib(p) for p in pids[exe]] for exe in exes}
+    time.sleep(IDLE_SECONDS)
+    result = {}
+    for exe in exes:
+        cpu = [cpu_ms(p) - b for p, b in zip(pids[exe], before[exe])]
+        result[exe] = (rss[exe], cpu)
+        for process in processes[exe]:
+            stop(process, exe)
+    return result
+
+
+def paint_costs(paint_exe):
+    runs = {}
+    for _ in range(RUNS):
+        for line in run('wine', paint_exe, '2000', timeout=300).splitlines():
+            name, keyed, plain = line.split()
+            runs.setdefault(name, []).append((float(keyed), float(plain)))
+    return {name: (statistics.median(k for k, _ in r), statistics.median(p for _, p in r)) for name, r in runs.items()}
+
+
+def sizes(exe):
+    pe = pefile.PE(exe)
+    code = sum(s.SizeOfRawData for s in pe.sections if s.Characteristics & 0x20)
+    resources = sum(s.SizeOfRawData for s in pe.sections if s.Name.startswith(b'.rsrc'))
+    total = os.path.getsize(exe)
+    return code / 1024, (total - code - resources) / 1024, resources / 1024, total / 1024
+
+
+def main():
+    product, baseline, paint = sys.argv[1:4]
+    set_settings(**{'Total Day Count': str(today_day_number())})  # not due: pure idle checks
+    print('Measuring start to tray icon (%d runs each)...' % RUNS, file=sys.stderr)
+    starts = {exe: statistics.median(start_to_icon(exe) for _ in range(RUNS)) for exe in (product, baseline)}
+    print('Measuring memory and CPU over %d idle seconds...' % IDLE_SECONDS, file=sys.stderr)
+    idle = idle_costs([product, baseline])
+    print('Measuring skin paints...', file=sys.stderr)
+    paints = paint_costs(paint)
+    size_p, size_b = sizes(product), sizes(baseline)
+
+    rss_p, cpu_p = (statistics.median(v) for v in idle[product])
+    rss_b, cpu_b = (statistics.median(v) for v in idle[baseline])
+    rows = [
+        ('Start to tray icon, ms', '%.0f' % starts[product], '%.0f' % starts[baseline],
+         '%.2f×' % (starts[product] / starts[baseline]), '≤ 1.2×'),
+        ('Resident memory once idle, MiB', '%.1f' % rss_p, '%.1f' % rss_b, '%+.2f MiB' % (rss_p - rss_b),
+         '≤ +2 MiB'),
+        ('CPU over %d idle minutes, ms' % (IDLE_SECONDS // 60), '%.1f' % cpu_p, '%.1f' % cpu_b,
+         '%+.1f ms (%.2f ms a minute)' % (cpu_p - cpu_b, (cpu_p - cpu_b) / (IDLE_SECONDS / 60)),
+         'baseline + the checks'),
+    ]
+    for name, label in (('KAVRIBMP', 'Setup skin, 8-bit'), ('KAVRIWARN', 'Warning skin, 24-bit')):
+        keyed, plain = paints[name]
+        rows.append(('Keyed paint 250 × 250 (%s), µs' % label, '%.0f (%.0f a second)' % (keyed, 1e6 / keyed),
+                     '%.1f (plain BitBlt)' % plain, '%.0f×' % (keyed / plain), '≤ 3×, ≥ 1,000 a second'))
+    rows.append(('Executable: code / data / resources, KiB', '%.1f / %.1f / %.1f' % size_p[:3],
+                 '%.1f / %.1f / %.1f' % size_b[:3], 'code + data %.1f KiB' % (size_p[0] + size_p[1]),
+                 'code + data ≤ 150 KiB'))
+
+    print('Measured %s on %s (%s, %d cores), Wine %s, Xvfb; medians of %d runs.\n' % (
+        datetime.date.today().isoformat(), platform.node() or 'this machine', platform.machine(), os.cpu_count(),
+        run('wine', '--version').strip().replace('wine-', ''), RUNS))
+    print('| Measure | Quilmaren Filters | Baseline tray program | Difference | Target |')
+    print('|---|---|---|---|---|')
+    for row in rows:
+        print('| %s |' % ' | '.join(row))
+
+
+if __name__ == '__main__':
+    main()

@@ -34,7 +34,7 @@ wine_env_start() {
 }
 
 wine_env_stop() {
-    exec 9>&- 2>/dev/null
+    exec 9>&-
     [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1
     [ -n "${WINEPREFIX:-}" ] && wineserver -w >/dev/null 2>&1
     [ -n "${QF_XVFB_PID:-}" ] && kill "$QF_XVFB_PID" 2>/dev/null && wait "$QF_XVFB_PID" 2>/dev/null

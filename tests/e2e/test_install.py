@@ -31,9 +31,9 @@ def reg_values(key):
     return values
 
 
-def main_windows():
-    """The hidden main window of every running copy: each has the product's title."""
-    return set(run('xdotool', 'search', '--name', '^Quilmaren Filters$').split())
+def copies():
+    """The process ids of the running copies of the program."""
+    return set(run('pgrep', '-f', r'QuilmarenFilters\.exe').split())
 
 
 class Packages(unittest.TestCase):
@@ -65,11 +65,11 @@ class Packages(unittest.TestCase):
 
     def test_2_install_over_a_running_copy_keeps_the_settings(self):
         set_settings(**SETTINGS)
-        old = main_windows()
+        old = copies()
         self.assertEqual(len(old), 1)
         self.assertEqual(self.install(), 0)
         self.assertEqual(settings(), SETTINGS)
-        replaced = wait_for(lambda: len(main_windows()) == 1 and not main_windows() & old, 20)
+        replaced = wait_for(lambda: len(copies()) == 1 and not copies() & old, 20)
         self.assertTrue(replaced, 'the old copy was not closed, or the new one did not start')
         self.assertTrue(wait_for(tray_icon_shown, 20))
 
@@ -87,7 +87,7 @@ class Packages(unittest.TestCase):
         self.assertNotIn('Quilmaren Filters', reg_values(RUN_KEY))
         self.assertEqual(reg_values(UNINSTALL_KEY), {})
         self.assertEqual(settings(), SETTINGS)
-        self.assertTrue(wait_for(lambda: not main_windows(), 10), 'the program outlived its uninstall')
+        self.assertTrue(wait_for(lambda: not copies(), 10), 'the program outlived its uninstall')
         self.assertTrue(wait_for(lambda: not tray_icon_shown(), 10))
 
 

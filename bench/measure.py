@@ -12,7 +12,7 @@ import time
 import pefile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
-from desktop import geometry, run, set_settings, today_day_number, tray, wait_for  # noqa: E402
+from desktop import Program, geometry, run, set_settings, today_day_number, tray, wait_for  # noqa: E402
 
 RUNS = 5
 IDLE_SECONDS = 180
@@ -36,19 +36,6 @@ def tray_cells_drawn():
     return cells
 
 
-def start(exe):
-    return subprocess.Popen(['wine', exe], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-
-def stop(process, exe):
-    run('wine', 'taskkill', '/IM', os.path.basename(exe))
-    try:
-        process.wait(15)
-    except subprocess.TimeoutExpired:
-        process.kill()
-        process.wait()
-
-
 def unix_pid(exe):
     out = run('pgrep', '-f', os.path.basename(exe)).split()
     return [int(p) for p in out]
@@ -58,10 +45,10 @@ def start_to_icon(exe):
     """Milliseconds from launch until its icon is drawn in the tray."""
     wait_for(lambda: tray_cells_drawn() == 0, 10)
     began = time.monotonic()
-    process = start(exe)
+    program = Program(exe)
     shown = wait_for(lambda: tray_cells_drawn() > 0, 30, 0.005)
     elapsed = (time.monotonic() - began) * 1000
-    stop(process, exe)
+    program.stop()
     return elapsed if shown else float('nan')
 
 
@@ -85,7 +72,7 @@ def cpu_ms(pid):
 def idle_costs(exes):
     """Starts RUNS copies of each program, then reads resident memory once idle and the
     CPU time each spends over IDLE_SECONDS. Returns {exe: (rss list, cpu list)}."""
-    processes = {exe: [start(exe) for _ in range(RUNS)] for exe in exes}
+    programs = {exe: [Program(exe) for _ in range(RUNS)] for exe in exes}
     wait_for(lambda: tray_cells_drawn() >= RUNS * len(exes), 60)
     time.sleep(10)
     pids = {exe: unix_pid(exe) for exe in exes}
@@ -96,8 +83,8 @@ def idle_costs(exes):
     for exe in exes:
         cpu = [cpu_ms(p) - b for p, b in zip(pids[exe], before[exe])]
         result[exe] = (rss[exe], cpu)
-        for process in processes[exe]:
-            stop(process, exe)
+        for program in programs[exe]:
+            program.stop()
     return result
 
 

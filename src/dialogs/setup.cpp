@@ -7,15 +7,9 @@
 /* Fills the three lists and selects the stored (or default) period and time. */
 static void InitSetupLists(HWND dialog)
 {
-    int period = ReadSettingInt(SETTING_FREQUENCY);
-    if (period == 0)
-        period = DEFAULT_FREQUENCY;
-    int hour = ReadSettingInt(SETTING_HOURS);
-    if (hour == 0)
-        hour = DEFAULT_HOURS;
-    int minute = ReadSettingInt(SETTING_MINUTES);
-    if (minute == 0)
-        minute = DEFAULT_MINUTES;
+    int period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
+    int hour = ReadSettingOr(SETTING_HOURS, DEFAULT_HOURS);
+    int minute = ReadSettingOr(SETTING_MINUTES, DEFAULT_MINUTES);
 
     SendDlgItemMessageA(dialog, IDC_FREQUENCY, CB_RESETCONTENT, 0, 0);
     SendDlgItemMessageA(dialog, IDC_HOURS, CB_RESETCONTENT, 0, 0);
@@ -40,17 +34,13 @@ static void InitSetupLists(HWND dialog)
 /* Stores a list's selected index + 1 (0 when nothing is selected). */
 static void StoreSelection(HWND dialog, int list, LPCSTR name)
 {
-    char text[SETUP_ITEM_TEXT_SIZE];
-    wsprintfA(text, "%i", (int) SendDlgItemMessageA(dialog, list, CB_GETCURSEL, 0, 0) + 1);
-    WriteSetting(text, name);
+    WriteSettingInt((int) SendDlgItemMessageA(dialog, list, CB_GETCURSEL, 0, 0) + 1, name);
 }
 
 /* OK: today starts a new cycle with the chosen period and time. */
 static void StoreSetup(HWND dialog)
 {
-    char text[SETUP_ITEM_TEXT_SIZE];
-    wsprintfA(text, "%i", GetDayNumber());
-    WriteSetting(text, SETTING_START_DAY);
+    WriteSettingInt(GetDayNumber(), SETTING_START_DAY);
     StoreSelection(dialog, IDC_FREQUENCY, SETTING_FREQUENCY);
     StoreSelection(dialog, IDC_HOURS, SETTING_HOURS);
     StoreSelection(dialog, IDC_MINUTES, SETTING_MINUTES);

@@ -11,15 +11,11 @@ int IsWarningDay(void)
     DayNumber today = GetDayNumber();
 
     if (start == 0) {
-        char text[16];
-        wsprintfA(text, "%i", today);
-        WriteSetting(text, SETTING_START_DAY);
+        WriteSettingInt(today, SETTING_START_DAY);
         return 0;
     }
 
-    int period = ReadSettingInt(SETTING_FREQUENCY);
-    if (period == 0)
-        period = DEFAULT_FREQUENCY;
+    int period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
     if (today == start)
         return 0;
 
@@ -42,12 +38,8 @@ int IsWarningTime(void)
     GetLocalTime(&now);
     long long minute = now.wHour * 60 + now.wMinute;
 
-    long long hours = ReadSettingInt(SETTING_HOURS);
-    if (hours == 0)
-        hours = DEFAULT_HOURS;
-    long long minutes = ReadSettingInt(SETTING_MINUTES);
-    if (minutes == 0)
-        minutes = DEFAULT_MINUTES;
+    long long hours = ReadSettingOr(SETTING_HOURS, DEFAULT_HOURS);
+    long long minutes = ReadSettingOr(SETTING_MINUTES, DEFAULT_MINUTES);
     long long target = hours * 60 + minutes - 61;
 
     if (reminderState.warningPending)

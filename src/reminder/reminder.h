@@ -37,6 +37,8 @@ DayNumber GetDayNumber(void);
 void WriteSetting(const char *text, const char *name);
 DWORD ReadSetting(char *buffer, const char *name);
 int ReadSettingInt(const char *name);
+int ReadSettingOr(const char *name, int fallback); /* fallback when it reads as 0 */
+void WriteSettingInt(int value, const char *name); /* as "%i" */
 
 int IsWarningDay(void);
 int IsWarningTime(void);

@@ -54,6 +54,14 @@ DWORD ReadSetting(char *buffer, const char *name)
     return size;
 }
 
+/* Stores a number as its decimal text. */
+void WriteSettingInt(int value, const char *name)
+{
+    char text[16];
+    wsprintfA(text, "%i", value);
+    WriteSetting(text, name);
+}
+
 /* A setting as a number by atoi rules, saturated to the int range; 0 means not set. */
 int ReadSettingInt(const char *name)
 {
@@ -66,4 +74,11 @@ int ReadSettingInt(const char *name)
     if (value < INT_MIN)
         return INT_MIN;
     return (int) value;
+}
+
+/* A setting, or the caller's default when it is not set (reads as 0). */
+int ReadSettingOr(const char *name, int fallback)
+{
+    int value = ReadSettingInt(name);
+    return value ? value : fallback;
 }

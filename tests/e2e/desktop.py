@@ -171,6 +171,7 @@ class Program:
     """One run of the executable."""
 
     def __init__(self, exe, *args):
+        self.exe = exe
         self.started = time.monotonic()
         self.process = subprocess.Popen(['wine', exe] + list(args), stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
@@ -204,7 +205,7 @@ class Program:
 
     def stop(self):
         if self.running():
-            run('wine', 'taskkill', '/IM', 'QuilmarenFilters.exe')
+            run('wine', 'taskkill', '/IM', os.path.basename(self.exe))
             if self.wait(10) is None:
                 self.process.kill()
                 self.process.wait()

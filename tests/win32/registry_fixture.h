@@ -17,9 +17,7 @@ inline void ClearSettings()
 
 inline void Store(const char *name, int value)
 {
-    char text[16];
-    wsprintfA(text, "%i", value);
-    WriteSetting(text, name);
+    WriteSettingInt(value, name);
 }
 
 /* A 7-day cycle whose warning time is 00:00: due now when daysAgo is a multiple of 7. */

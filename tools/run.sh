@@ -25,6 +25,11 @@ scratch=$(mktemp -d)
 python3 tools/make_assets.py --out "$scratch" --previews "$out/assets" && rm -rf "$scratch"
 
 . "$root/tools/winenv.sh"
+if ! wine_usable; then
+    echo "Wine cannot start here: this kernel runs no 32-bit programs (ia32 emulation is off)."
+    echo "Run $exe on Windows; asset previews: $out/assets/"
+    exit 1
+fi
 trap wine_env_stop EXIT
 wine_env_start
 python3 tools/tour.py "$exe" "$out/screenshots"

@@ -1,6 +1,12 @@
 # Sourced by the run and test scripts: a virtual display and a private Wine prefix
 # for one run, and their teardown. Nothing is left in /tmp or running afterwards.
 
+# Can Wine start at all? Its loader is a 32-bit program, which a kernel without ia32
+# emulation refuses to run.
+wine_usable() {
+    wine --version >/dev/null 2>&1
+}
+
 wine_env_start() {
     QF_RUN_DIR=$(mktemp -d /tmp/quilmaren.XXXXXX)
     mkdir -p "$QF_RUN_DIR/home" "$QF_RUN_DIR/tmp" "$QF_RUN_DIR/xdg"

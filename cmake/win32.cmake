@@ -3,6 +3,10 @@ add_compile_options(-Wall -Wextra -ffunction-sections -fdata-sections)
 # Only Windows system DLLs at run time; ASLR and DEP on.
 add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat)
 
+# The version resource takes the project version from here.
+configure_file(res/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
+include_directories(${CMAKE_BINARY_DIR}/generated)
+
 add_library(reminder STATIC ${REMINDER_SOURCES})
 target_include_directories(reminder PUBLIC src/reminder)
 target_link_libraries(reminder PUBLIC advapi32)
@@ -27,6 +31,44 @@ add_executable(QuilmarenFilters WIN32 src/shell/winmain.cpp res/quilmaren.rc)
 target_link_libraries(QuilmarenFilters PRIVATE shell dialogs)
 target_link_options(QuilmarenFilters PRIVATE -s)
 
+# Packages: the program, a portable ZIP and a per-user NSIS installer (when makensis is
+# present), and their SHA256SUMS. Every time stamp in them is the commit's.
+find_program(MAKENSIS makensis)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(PACKAGE_TOOL ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/package_files.py)
+set(PACKAGE_DIR ${CMAKE_BINARY_DIR}/packages)
+set(PACKAGE_EXE ${PACKAGE_DIR}/QuilmarenFilters.exe)
+set(PACKAGE_ZIP ${PACKAGE_DIR}/QuilmarenFilters-${PROJECT_VERSION}-portable.zip)
+set(PACKAGE_SETUP ${PACKAGE_DIR}/QuilmarenFilters-${PROJECT_VERSION}-setup.exe)
+set(PACKAGE_FILES $<TARGET_FILE:QuilmarenFilters>=QuilmarenFilters.exe ${CMAKE_SOURCE_DIR}/packaging/readme.txt=readme.txt)
+set(PACKAGE_DEPENDS QuilmarenFilters packaging/readme.txt tools/package_files.py)
+add_custom_command(OUTPUT ${PACKAGE_EXE}
+    COMMAND ${PACKAGE_TOOL} stage ${QF_SOURCE_DATE_EPOCH} ${PACKAGE_DIR} $<TARGET_FILE:QuilmarenFilters>=QuilmarenFilters.exe
+    DEPENDS ${PACKAGE_DEPENDS}
+    COMMENT "Program")
+add_custom_command(OUTPUT ${PACKAGE_ZIP}
+    COMMAND ${PACKAGE_TOOL} zip ${QF_SOURCE_DATE_EPOCH} ${PACKAGE_ZIP} ${PACKAGE_FILES}
+    DEPENDS ${PACKAGE_DEPENDS}
+    COMMENT "Portable ZIP")
+set(PACKAGE_OUTPUTS ${PACKAGE_EXE} ${PACKAGE_ZIP})
+if(MAKENSIS)
+    set(PACKAGE_STAGE ${PACKAGE_DIR}/installer-files)
+    add_custom_command(OUTPUT ${PACKAGE_SETUP}
+        COMMAND ${PACKAGE_TOOL} stage ${QF_SOURCE_DATE_EPOCH} ${PACKAGE_STAGE} ${PACKAGE_FILES}
+        COMMAND ${MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DEXE=${PACKAGE_STAGE}/QuilmarenFilters.exe
+                -DREADME=${PACKAGE_STAGE}/readme.txt -DICON=${CMAKE_SOURCE_DIR}/res/assets/kavricon.ico
+                -DOUTFILE=${PACKAGE_SETUP} ${CMAKE_SOURCE_DIR}/packaging/quilmaren.nsi
+        COMMAND ${PACKAGE_TOOL} stamp ${QF_SOURCE_DATE_EPOCH} ${PACKAGE_SETUP}
+        DEPENDS ${PACKAGE_DEPENDS} packaging/quilmaren.nsi
+        COMMENT "NSIS installer")
+    list(APPEND PACKAGE_OUTPUTS ${PACKAGE_SETUP})
+endif()
+add_custom_command(OUTPUT ${PACKAGE_DIR}/SHA256SUMS
+    COMMAND ${PACKAGE_TOOL} sums ${PACKAGE_DIR}/SHA256SUMS ${PACKAGE_OUTPUTS}
+    DEPENDS ${PACKAGE_OUTPUTS} tools/package_files.py
+    COMMENT "SHA256SUMS")
+add_custom_target(packages ALL DEPENDS ${PACKAGE_DIR}/SHA256SUMS)
+
 # Win32 tests: one executable per area, each run once under Wine.
 if(NOT EXISTS ${GOOGLETEST_SOURCE}/CMakeLists.txt)
     return() # a plain product build, e.g. on Windows
@@ -44,7 +86,9 @@ add_dependencies(win32_resource_tests QuilmarenFilters)
 add_test(NAME win32.resources COMMAND win32_resource_tests)
 
 add_executable(win32_shell_tests tests/win32/test_shell.cpp res/quilmaren.rc)
-target_link_libraries(win32_shell_tests PRIVATE shell GTest::gtest_main)
+target_link_libraries(win32_shell_tests PRIVATE shell psapi GTest::gtest_main)
+target_include_directories(win32_shell_tests PRIVATE src/dialogs)
+add_dependencies(win32_shell_tests QuilmarenFilters bare_resources)
 add_test(NAME win32.shell COMMAND win32_shell_tests)
 
 add_library(bare_resources SHARED tests/win32/bare.c tests/win32/bare.rc)
@@ -55,52 +99,44 @@ add_executable(win32_dialog_tests tests/win32/test_dialogs.cpp res/quilmaren.rc)
 target_link_libraries(win32_dialog_tests PRIVATE dialogs GTest::gtest)
 add_dependencies(win32_dialog_tests bare_resources)
 add_test(NAME win32.dialogs COMMAND win32_dialog_tests)
+
+# Keeps a file in use, for the uninstall test.
+add_executable(hold_file tests/win32/hold_file.c)
+
 add_test(NAME win32.hardening
     COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/check_hardening.py $<TARGET_FILE:QuilmarenFilters>)
 
-# They share the registry key, the tray and the display: one at a time.
-set_tests_properties(win32.core win32.resources win32.shell win32.dialogs PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+# They share the registry key, the tray and the display: one at a time, while tests that
+# need none of them run beside them.
+set(WINE_TESTS win32.core win32.resources win32.shell win32.dialogs)
+set_tests_properties(${WINE_TESTS} PROPERTIES TIMEOUT 300)
 
 # End-to-end: the real program driven through the tray, keyboard and mouse.
 add_test(NAME e2e.program
     COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_program.py $<TARGET_FILE:QuilmarenFilters>
             ${CMAKE_BINARY_DIR}/screenshots)
-set_tests_properties(e2e.program PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE)
+set_tests_properties(e2e.program PROPERTIES TIMEOUT 900)
+list(APPEND WINE_TESTS e2e.program)
 
-# Packages: a portable ZIP and a per-user NSIS installer (when makensis is present).
-find_program(MAKENSIS makensis)
-set(PACKAGE_DIR ${CMAKE_BINARY_DIR}/packages)
-set(PACKAGE_ZIP ${PACKAGE_DIR}/QuilmarenFilters-${PROJECT_VERSION}-portable.zip)
-set(PACKAGE_SETUP ${PACKAGE_DIR}/QuilmarenFilters-${PROJECT_VERSION}-setup.exe)
-add_custom_command(OUTPUT ${PACKAGE_ZIP}
-    COMMAND ${CMAKE_COMMAND} -E rm -rf ${PACKAGE_DIR}/zip
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${PACKAGE_DIR}/zip
-    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:QuilmarenFilters> ${PACKAGE_DIR}/zip/QuilmarenFilters.exe
-    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/readme.txt ${PACKAGE_DIR}/zip/readme.txt
-    COMMAND ${CMAKE_COMMAND} -E chdir ${PACKAGE_DIR}/zip
-            ${CMAKE_COMMAND} -E tar cf ${PACKAGE_ZIP} --format=zip --mtime=2026-01-01 QuilmarenFilters.exe readme.txt
-    DEPENDS QuilmarenFilters packaging/readme.txt
-    COMMENT "Portable ZIP")
-set(PACKAGE_OUTPUTS ${PACKAGE_ZIP})
-if(MAKENSIS)
-    add_custom_command(OUTPUT ${PACKAGE_SETUP}
-        COMMAND ${MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DEXE=$<TARGET_FILE:QuilmarenFilters>
-                -DREADME=${CMAKE_SOURCE_DIR}/packaging/readme.txt -DICON=${CMAKE_SOURCE_DIR}/res/assets/kavricon.ico
-                -DOUTFILE=${PACKAGE_SETUP} ${CMAKE_SOURCE_DIR}/packaging/quilmaren.nsi
-        DEPENDS QuilmarenFilters packaging/quilmaren.nsi packaging/readme.txt
-        COMMENT "NSIS installer")
-    list(APPEND PACKAGE_OUTPUTS ${PACKAGE_SETUP})
-endif()
-add_custom_target(packages ALL DEPENDS ${PACKAGE_OUTPUTS})
 if(MAKENSIS)
     add_test(NAME e2e.packages
-        COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_install.py ${PACKAGE_SETUP} ${PACKAGE_ZIP})
-    set_tests_properties(e2e.packages PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE)
+        COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_install.py ${PACKAGE_SETUP} ${PACKAGE_ZIP}
+                $<TARGET_FILE:QuilmarenFilters> $<TARGET_FILE:hold_file> ${PROJECT_VERSION})
+    set_tests_properties(e2e.packages PROPERTIES TIMEOUT 600)
+    list(APPEND WINE_TESTS e2e.packages)
+    # A second build of the same sources in another folder must give the same bytes.
+    add_test(NAME packages.reproducible
+        COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_reproducible.sh ${CMAKE_SOURCE_DIR} ${PACKAGE_DIR}
+                ${QF_SOURCE_DATE_EPOCH})
+    set_tests_properties(packages.reproducible PROPERTIES TIMEOUT 600)
 endif()
+set_tests_properties(${WINE_TESTS} PROPERTIES LABELS wine RESOURCE_LOCK wine-desktop
+                     ENVIRONMENT "PYTHONPATH=${CMAKE_SOURCE_DIR}/tools;PYTHONDONTWRITEBYTECODE=1")
 
 # Benchmark programs (bench/run.sh): the same toolchain and flags as the product.
 add_executable(bench_baseline WIN32 bench/baseline.cpp)
 target_link_libraries(bench_baseline PRIVATE shell32)
 target_link_options(bench_baseline PRIVATE -s)
 add_executable(bench_paint bench/paint.cpp res/quilmaren.rc)
+target_include_directories(bench_paint PRIVATE tests/win32)
 target_link_libraries(bench_paint PRIVATE dialogs)

@@ -22,7 +22,4 @@
 
 #define LINK_ADDRESS "http://quilmaren.com"
 
-#define VERSION_NUMBERS 1, 0, 0, 0
-#define VERSION_TEXT "1.0.0.0"
-
 #endif

@@ -291,8 +291,8 @@ TEST(Resources, SetupTemplateFieldByField)
 {
     ExpectTemplate(IDD_SETUP, {
         {ComboBox, IDC_FREQUENCY, "", 82, 50, 26, 85, Combo, 0, 0, 0},
-        {ComboBox, IDC_HOURS, "", 82, 97, 26, 12, Combo, 0, 0, 0},
-        {ComboBox, IDC_MINUTES, "", 110, 97, 26, 12, Combo, 0, 0, 0},
+        {ComboBox, IDC_HOURS, "", 82, 97, 26, 85, Combo, 0, 0, 0},
+        {ComboBox, IDC_MINUTES, "", 110, 97, 26, 85, Combo, 0, 0, 0},
         {Button, IDOK, "OK", 71, 119, 34, 12, ChildVisible | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, 0, 0, 0},
         {Button, IDCANCEL, "Cancel", 107, 119, 34, 12, ChildVisible | BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP, 0, 0, 0},
         {Button, 0xFFFFFFFF, "Frequency:", 24, 22, 117, 46, ChildVisible | BS_GROUPBOX, 0, 0, 0},

@@ -33,7 +33,7 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_COMPONENTSPAGE_NODESC
-!define MUI_FINISHPAGE_TEXT "${PRODUCT} is running: look for the orange star in the notification area.$\r$\n$\r$\nClick it and choose Setup to pick how often and when you are reminded."
+!define MUI_FINISHPAGE_TEXT "${PRODUCT} is running. Its orange star is in the notification area, at the right of the taskbar: on Windows 10 and 11 usually behind the ^ arrow (Show hidden icons). To keep it on the taskbar, drag the star from there onto the taskbar.$\r$\n$\r$\nClick the star and choose Setup to pick how often and when you are reminded."
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -107,7 +107,16 @@ SectionEnd
 
 Section "Uninstall"
     !insertmacro CloseRunningProgram
+    ; A copy still running or the file locked: say so, and leave the uninstaller and the
+    ; Apps entry in place so that it can be run again.
+    ClearErrors
     Delete "$INSTDIR\${EXE_NAME}"
+    ${If} ${Errors}
+    ${OrIf} ${FileExists} "$INSTDIR\${EXE_NAME}"
+        MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} could not be removed because $INSTDIR\${EXE_NAME} is in use. Close it (Exit in the star's menu) and run the uninstaller again." /SD IDOK
+        SetErrorLevel 2
+        Abort
+    ${EndIf}
     Delete "$INSTDIR\readme.txt"
     Delete "$INSTDIR\Uninstall.exe"
     RMDir "$INSTDIR"
@@ -119,3 +128,14 @@ Section "Uninstall"
         DeleteRegKey HKCU "${SETTINGS_KEY}"
     keep:
 SectionEnd
+
+; An install over an earlier one keeps the start-at-logon choice made then: a removed
+; Run entry stays removed, also on a silent upgrade.
+Function .onInit
+    ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+    ReadRegStr $1 HKCU "${RUN_KEY}" "${PRODUCT}"
+    ${If} $0 != ""
+    ${AndIf} $1 == ""
+        !insertmacro UnselectSection ${SecStartup}
+    ${EndIf}
+FunctionEnd

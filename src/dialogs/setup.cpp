@@ -25,13 +25,13 @@ static void InitSetupLists(HWND dialog)
             SendDlgItemMessageA(dialog, IDC_MINUTES, CB_ADDSTRING, 0, (LPARAM) text);
     }
 
-    /* A stored value outside its list selects nothing. */
+    /* Stored values are list index + 1 (hour 00 is stored as 1); one outside its list selects nothing. */
     SendDlgItemMessageA(dialog, IDC_FREQUENCY, CB_SETCURSEL, (WPARAM) (period - 1), 0);
     SendDlgItemMessageA(dialog, IDC_HOURS, CB_SETCURSEL, (WPARAM) (hour - 1), 0);
     SendDlgItemMessageA(dialog, IDC_MINUTES, CB_SETCURSEL, (WPARAM) (minute - 1), 0);
 }
 
-/* Stores a list's selected index + 1 (0 when nothing is selected). */
+/* Stores a list's selected index + 1, so 0 (nothing selected) reads back as not set. */
 static void StoreSelection(HWND dialog, int list, LPCSTR name)
 {
     WriteSettingInt((int) SendDlgItemMessageA(dialog, list, CB_GETCURSEL, 0, 0) + 1, name);
@@ -52,6 +52,7 @@ INT_PTR CALLBACK SetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     switch (message) {
     case WM_INITDIALOG:
         CreateDialogSkin(dialog, "KAVRIBMP");
+        SetWindowTextA(dialog, SETUP_TITLE);
         InitSetupLists(dialog);
         SizeSkinnedDialog(dialog);
         CenterWindow(dialog);

@@ -11,6 +11,10 @@
 #define WARNING_KEY_COLOUR 0x0000FF00 /* green */
 #define LINK_TEXT_SIZE 100
 
+/* What the taskbar, Alt+Tab and screen readers show; the skin hides the title bar. */
+#define SETUP_TITLE "Quilmaren Filters Setup"
+#define WARNING_TITLE "Quilmaren Filters: clean your dust filters now"
+
 /* Link colours as COLORREF. */
 #define LINK_COLOUR 0x00FFFFFF
 #define LINK_PRESSED_COLOUR 0x000000FF
@@ -27,7 +31,10 @@ struct DialogSkin {
 };
 
 HBITMAP LoadSkinBitmap(LPCSTR name, HINSTANCE instance, HPALETTE *palette);
+HBITMAP CreateSkinBitmap(const BITMAPINFOHEADER *header, HPALETTE *palette);
 HPALETTE CreateDibPalette(const BITMAPINFOHEADER *header, int *entries);
+int DibColourCount(const BITMAPINFOHEADER *header);
+const BYTE *DibBits(const BITMAPINFOHEADER *header);
 void DrawKeyedBitmap(HDC target, HBITMAP bitmap, HPALETTE palette, COLORREF key, int width, int height);
 void PaintSkin(HDC target, HBITMAP bitmap, HPALETTE palette, COLORREF key);
 

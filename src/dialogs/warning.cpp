@@ -13,6 +13,7 @@ INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     switch (message) {
     case WM_INITDIALOG:
         CreateDialogSkin(dialog, "KAVRIWARN");
+        SetWindowTextA(dialog, WARNING_TITLE);
         SizeSkinnedDialog(dialog);
         /* Pixels, so the button sits in the room the skin leaves whatever the font. */
         MoveWindow(GetDlgItem(dialog, IDOK), WARNING_OK_X, WARNING_OK_Y, WARNING_OK_WIDTH, WARNING_OK_HEIGHT, FALSE);

@@ -40,6 +40,7 @@ int IsWarningTime(void)
 
     long long hours = ReadSettingOr(SETTING_HOURS, DEFAULT_HOURS);
     long long minutes = ReadSettingOr(SETTING_MINUTES, DEFAULT_MINUTES);
+    /* Both are stored as value + 1: (hours - 1) * 60 + (minutes - 1) is hours * 60 + minutes - 61. */
     long long target = hours * 60 + minutes - 61;
 
     if (reminderState.warningPending)
@@ -49,13 +50,32 @@ int IsWarningTime(void)
 
 typedef BOOL(WINAPI *PlaySoundProc)(LPCSTR sound, HMODULE module, DWORD flags);
 
+/* Loads a DLL from the system directory only. winmm is not a known DLL, so a plain load
+   would search the program's folder first, where a planted copy (in Downloads, say) would
+   run with the user's rights. */
+HMODULE LoadSystemLibrary(LPCSTR name)
+{
+    HMODULE module = LoadLibraryExA(name, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module || GetLastError() != ERROR_INVALID_PARAMETER)
+        return module;
+
+    /* The flag is unknown before KB2533623: name the file by its full path instead. */
+    char path[MAX_PATH];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length + 1 + lstrlenA(name) >= MAX_PATH)
+        return NULL;
+    path[length] = '\\';
+    lstrcpynA(path + length + 1, name, MAX_PATH - length - 1);
+    return LoadLibraryA(path);
+}
+
 /* Plays the alarm synchronously. winmm is loaded when the first alarm sounds: linked in,
    it (and what it pulls in) costs every idle copy of the program about 2 MiB. */
 static void PlayAlarm(void)
 {
     static PlaySoundProc play;
     if (!play) {
-        HMODULE winmm = LoadLibraryA("winmm.dll");
+        HMODULE winmm = LoadSystemLibrary("winmm.dll");
         if (winmm)
             play = (PlaySoundProc) (void (*)(void)) GetProcAddress(winmm, "PlaySoundA");
     }

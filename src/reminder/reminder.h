@@ -16,7 +16,8 @@ typedef int DayNumber;
 #define SETTING_HOURS "Time~Hours"
 #define SETTING_MINUTES "Time~Minutes"
 
-/* Defaults for a setting that reads as 0; hours and minutes are stored as index + 1. */
+/* Defaults for a setting that reads as 0. Hours and minutes are stored as their value + 1
+   (1 means 00), so the defaults 8 and 30 mean 07:29, not 08:30. */
 #define DEFAULT_FREQUENCY 7
 #define DEFAULT_HOURS 8
 #define DEFAULT_MINUTES 30
@@ -43,6 +44,7 @@ void WriteSettingInt(int value, const char *name); /* as "%i" */
 int IsWarningDay(void);
 int IsWarningTime(void);
 void CheckReminder(void);
+HMODULE LoadSystemLibrary(LPCSTR name);
 
 /* Supplied by the dialogs: the modal warning, returning once dismissed. */
 void ShowWarning(void);

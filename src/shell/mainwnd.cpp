@@ -36,6 +36,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_TIMER:
         if (wParam == REMINDER_TIMER_ID)
             CheckReminder();
+        else if (wParam == TRAY_RETRY_TIMER_ID)
+            RetryTrayIcon(window);
         return 0;
     case WM_TRAYNOTIFY:
         OnTrayNotify(window, wParam, lParam);
@@ -49,12 +51,13 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DESTROY:
         RemoveTrayIcon(window);
         KillTimer(window, REMINDER_TIMER_ID);
+        KillTimer(window, TRAY_RETRY_TIMER_ID);
         PostQuitMessage(0);
         return 0;
     default:
         /* A restarted shell forgets our icon; without it the program cannot be reached. */
         if (taskbarCreated && message == taskbarCreated)
-            AddTrayIcon(window);
+            ShowTrayIcon(window);
         return DefWindowProcA(window, message, wParam, lParam);
     }
 }

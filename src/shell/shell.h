@@ -6,6 +6,9 @@
 
 #define REMINDER_TIMER_ID 101
 #define REMINDER_PERIOD_MS 60000
+#define TRAY_RETRY_TIMER_ID 102
+#define TRAY_RETRY_PERIOD_MS 5000
+#define TRAY_RETRY_LIMIT 120 /* ten minutes of tries */
 #define WM_TRAYNOTIFY 0x0800
 #define TRAY_ICON_ID 1
 #define SHELL_TEXT_SIZE 100
@@ -17,6 +20,8 @@ void RegisterMainWindowClass(HINSTANCE instance);
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 BOOL AddTrayIcon(HWND window);
+void ShowTrayIcon(HWND window);
+void RetryTrayIcon(HWND window);
 void RemoveTrayIcon(HWND window);
 void OnTrayNotify(HWND window, WPARAM iconId, LPARAM mouseMessage);
 

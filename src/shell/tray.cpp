@@ -10,6 +10,7 @@ static_assert(NOTIFYICONDATAA_V3_SIZE == TRAY_RECORD_SIZE, "tray record size");
 
 static HMENU trayMenu;  /* "QUILMAREN", loaded with the icon */
 static HMENU trayPopup; /* its "&File" popup, the menu shown */
+static int trayRetriesLeft;
 
 /* Adds icon 1 with its tooltip; the menu is loaded once and kept until removal. */
 BOOL AddTrayIcon(HWND window)
@@ -33,6 +34,40 @@ BOOL AddTrayIcon(HWND window)
 
     DestroyIcon(icon); /* the shell keeps its own copy */
     return added;
+}
+
+/* Adds the icon, and keeps trying on a timer when the notification area is not ready or
+   too busy to answer, as it often is at logon: without the icon, Setup and Exit are out
+   of reach. */
+void ShowTrayIcon(HWND window)
+{
+    if (AddTrayIcon(window)) {
+        KillTimer(window, TRAY_RETRY_TIMER_ID);
+        return;
+    }
+    trayRetriesLeft = TRAY_RETRY_LIMIT;
+    SetTimer(window, TRAY_RETRY_TIMER_ID, TRAY_RETRY_PERIOD_MS, NULL);
+}
+
+/* Does the shell already hold our icon? */
+static BOOL TrayIconExists(HWND window)
+{
+    NOTIFYICONDATAA data;
+    ZeroMemory(&data, sizeof data);
+    data.cbSize = TRAY_RECORD_SIZE;
+    data.hWnd = window;
+    data.uID = TRAY_ICON_ID;
+    data.uFlags = NIF_TIP;
+    lstrcpynA(data.szTip, "Quilmaren Filters", sizeof data.szTip);
+    return Shell_NotifyIconA(NIM_MODIFY, &data);
+}
+
+/* One more try. An add that timed out may have gone through after all: an icon that is
+   there counts as added, so there is never a second one. Gives up after the limit. */
+void RetryTrayIcon(HWND window)
+{
+    if (AddTrayIcon(window) || TrayIconExists(window) || --trayRetriesLeft <= 0)
+        KillTimer(window, TRAY_RETRY_TIMER_ID);
 }
 
 /* Releases the menu and takes the icon out of the notification area. */

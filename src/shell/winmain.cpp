@@ -1,10 +1,24 @@
 #include "reminder.h"
 #include "shell.h"
 
+typedef BOOL(WINAPI *SetDefaultDllDirectoriesProc)(DWORD flags);
+
+/* Every DLL loaded from now on, by us or by the system DLLs we use, comes from the system
+   directory, never from the program's folder. Looked up at run time: systems without the
+   call still start. */
+static void RestrictDllSearch(void)
+{
+    SetDefaultDllDirectoriesProc restrict = (SetDefaultDllDirectoriesProc) (void (*)(void)) GetProcAddress(
+        GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
+    if (restrict)
+        restrict(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 /* Registers the class, creates the hidden window (which runs the first check),
    adds the tray icon and runs the message loop. Arguments are ignored. */
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    RestrictDllSearch();
     lstrcpynA(windowTitle, "Quilmaren Filters", SHELL_TEXT_SIZE);
     lstrcpynA(className, "KAVRI_Class", SHELL_TEXT_SIZE);
     RegisterMainWindowClass(instance);
@@ -16,7 +30,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         MessageBeep(0);
         return 0;
     }
-    AddTrayIcon(window);
+    ShowTrayIcon(window);
     ShowWindow(window, SW_HIDE);
 
     MSG message;

@@ -1,16 +1,16 @@
 #!/usr/bin/env python3
-"""The packages under Wine: silent install, upgrade over a running copy, silent
-uninstall, and the portable ZIP. Usage: test_install.py SETUP_EXE ZIP [unittest args]."""
+"""The packages under Wine: silent install, upgrade over a running copy, uninstall while
+the program is in use, silent uninstall, and the portable ZIP.
+Usage: test_install.py SETUP_EXE ZIP PROGRAM_EXE HOLD_FILE_EXE VERSION [unittest args]."""
 import os
 import subprocess
 import sys
 import unittest
 import zipfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import run, set_settings, settings, tray_icon_shown, wait_for  # noqa: E402
+from desktop import run, set_settings, settings, tray_icon_shown, wait_for
 
-SETUP = ZIP = None
+SETUP = ZIP = PROGRAM = HOLD_FILE = VERSION = None
 RUN_KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 UNINSTALL_KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quilmaren Filters'
 SETTINGS = {'Total Day Count': '9000', 'Frequency': '12', 'Time~Hours': '20', 'Time~Minutes': '31'}
@@ -36,61 +36,79 @@ def copies():
     return set(run('pgrep', '-f', r'QuilmarenFilters\.exe').split())
 
 
+def quiet(*args):
+    return subprocess.run(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120).returncode
+
+
 class Packages(unittest.TestCase):
-    """One scenario, in order: install, upgrade, uninstall."""
-
-    @classmethod
-    def setUpClass(cls):
+    def test_install_upgrade_and_uninstall(self):
+        """One scenario, since each step needs the one before it."""
         set_settings()
-        cls.folder = windows_folder('LOCALAPPDATA', 'Programs', 'Quilmaren Filters')
-        cls.shortcut = windows_folder('APPDATA', 'Microsoft', 'Windows', 'Start Menu', 'Programs',
-                                      'Quilmaren Filters.lnk')
-        cls.installed = sorted(['QuilmarenFilters.exe', 'readme.txt', 'Uninstall.exe'])
+        folder = windows_folder('LOCALAPPDATA', 'Programs', 'Quilmaren Filters')
+        shortcut = windows_folder('APPDATA', 'Microsoft', 'Windows', 'Start Menu', 'Programs',
+                                  'Quilmaren Filters.lnk')
+        program, uninstaller = os.path.join(folder, 'QuilmarenFilters.exe'), os.path.join(folder, 'Uninstall.exe')
+        self.addCleanup(lambda: run('wine', 'reg', 'delete', UNINSTALL_KEY, '/f'))
+        self.addCleanup(lambda: run('wine', 'reg', 'delete', RUN_KEY, '/v', 'Quilmaren Filters', '/f'))
 
-    def install(self):
-        return subprocess.run(['wine', SETUP, '/S'], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                              timeout=120).returncode
+        with self.subTest('silent install puts everything in place and starts the program'):
+            self.assertEqual(quiet('wine', SETUP, '/S'), 0)
+            self.assertEqual(sorted(os.listdir(folder)), ['QuilmarenFilters.exe', 'Uninstall.exe', 'readme.txt'])
+            self.assertTrue(os.path.exists(shortcut), 'no Start-menu shortcut')
+            run_entry = reg_values(RUN_KEY).get('Quilmaren Filters', '')
+            self.assertTrue(run_entry.endswith('Quilmaren Filters\\QuilmarenFilters.exe"'), run_entry)
+            apps = reg_values(UNINSTALL_KEY)
+            self.assertEqual(apps.get('DisplayName'), 'Quilmaren Filters')
+            self.assertEqual(apps.get('DisplayVersion'), VERSION)
+            self.assertEqual(apps.get('Publisher'), 'Quilmaren')
+            self.assertTrue(wait_for(tray_icon_shown, 20), 'the installed program shows no tray icon')
 
-    def test_1_silent_install_puts_everything_in_place_and_starts_the_program(self):
-        self.assertEqual(self.install(), 0)
-        self.assertEqual(sorted(os.listdir(self.folder)), self.installed)
-        self.assertTrue(os.path.exists(self.shortcut), 'no Start-menu shortcut')
-        run_entry = reg_values(RUN_KEY).get('Quilmaren Filters', '')
-        self.assertTrue(run_entry.endswith('Quilmaren Filters\\QuilmarenFilters.exe"'), run_entry)
-        apps = reg_values(UNINSTALL_KEY)
-        self.assertEqual(apps.get('DisplayName'), 'Quilmaren Filters')
-        self.assertEqual(apps.get('DisplayVersion'), '1.0.0')
-        self.assertEqual(apps.get('Publisher'), 'Quilmaren')
-        self.assertTrue(wait_for(tray_icon_shown, 20), 'the installed program shows no tray icon')
+        with self.subTest('silent upgrade over a running copy keeps the settings and the logon choice'):
+            set_settings(**SETTINGS)
+            run('wine', 'reg', 'delete', RUN_KEY, '/v', 'Quilmaren Filters', '/f')  # the user turned it off
+            old = copies()
+            self.assertEqual(len(old), 1)
+            self.assertEqual(quiet('wine', SETUP, '/S'), 0)
+            self.assertEqual(settings(), SETTINGS)
+            self.assertNotIn('Quilmaren Filters', reg_values(RUN_KEY), 'the upgrade turned start at logon back on')
+            replaced = wait_for(lambda: len(copies()) == 1 and not copies() & old, 20)
+            self.assertTrue(replaced, 'the old copy was not closed, or the new one did not start')
+            self.assertTrue(wait_for(tray_icon_shown, 20))
 
-    def test_2_install_over_a_running_copy_keeps_the_settings(self):
-        set_settings(**SETTINGS)
-        old = copies()
-        self.assertEqual(len(old), 1)
-        self.assertEqual(self.install(), 0)
-        self.assertEqual(settings(), SETTINGS)
-        replaced = wait_for(lambda: len(copies()) == 1 and not copies() & old, 20)
-        self.assertTrue(replaced, 'the old copy was not closed, or the new one did not start')
-        self.assertTrue(wait_for(tray_icon_shown, 20))
+        with self.subTest('an uninstall that cannot remove the program says so and keeps everything'):
+            holder = subprocess.Popen(['wine', HOLD_FILE, run('winepath', '-w', program).strip()],
+                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                      text=True)
+            try:
+                self.assertEqual(holder.stdout.readline().strip(), 'held')
+                # _?= runs the uninstaller in place, so its exit code is the uninstall's.
+                code = quiet('wine', uninstaller, '/S', '_?=' + run('winepath', '-w', folder).strip())
+                self.assertNotEqual(code, 0, 'a failed uninstall reported success')
+                self.assertTrue(os.path.exists(program) and os.path.exists(uninstaller))
+                self.assertEqual(reg_values(UNINSTALL_KEY).get('DisplayName'), 'Quilmaren Filters')
+            finally:
+                holder.stdin.close()
+                holder.wait(30)
 
-    def test_3_zip_holds_exactly_the_program_and_readme(self):
+        with self.subTest('silent uninstall removes what it installed and keeps the settings'):
+            quiet('wine', uninstaller, '/S')  # copies itself away and returns at once
+            self.assertTrue(wait_for(lambda: not os.path.exists(folder), 30), 'the folder stayed')
+            self.assertFalse(os.path.exists(shortcut))
+            self.assertNotIn('Quilmaren Filters', reg_values(RUN_KEY))
+            self.assertEqual(reg_values(UNINSTALL_KEY), {})
+            self.assertEqual(settings(), SETTINGS)
+            self.assertTrue(wait_for(lambda: not copies(), 10), 'the program outlived its uninstall')
+            self.assertTrue(wait_for(lambda: not tray_icon_shown(), 10))
+        set_settings()
+
+    def test_zip_holds_exactly_the_program_and_readme(self):
         with zipfile.ZipFile(ZIP) as z:
             self.assertEqual(sorted(z.namelist()), ['QuilmarenFilters.exe', 'readme.txt'])
-            with open(os.path.join(self.folder, 'QuilmarenFilters.exe'), 'rb') as f:
+            with open(PROGRAM, 'rb') as f:
                 self.assertEqual(z.read('QuilmarenFilters.exe'), f.read())
-
-    def test_4_silent_uninstall_removes_what_it_installed_and_keeps_the_settings(self):
-        subprocess.run(['wine', os.path.join(self.folder, 'Uninstall.exe'), '/S'], stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=120)
-        self.assertTrue(wait_for(lambda: not os.path.exists(self.folder), 30), 'the folder stayed')
-        self.assertFalse(os.path.exists(self.shortcut))
-        self.assertNotIn('Quilmaren Filters', reg_values(RUN_KEY))
-        self.assertEqual(reg_values(UNINSTALL_KEY), {})
-        self.assertEqual(settings(), SETTINGS)
-        self.assertTrue(wait_for(lambda: not copies(), 10), 'the program outlived its uninstall')
-        self.assertTrue(wait_for(lambda: not tray_icon_shown(), 10))
+            self.assertIn('Show hidden icons', z.read('readme.txt').decode())
 
 
 if __name__ == '__main__':
-    SETUP, ZIP = sys.argv[1], sys.argv[2]
-    unittest.main(argv=[sys.argv[0]] + sys.argv[3:], verbosity=2)
+    SETUP, ZIP, PROGRAM, HOLD_FILE, VERSION = sys.argv[1:6]
+    unittest.main(argv=[sys.argv[0]] + sys.argv[6:], verbosity=2)

@@ -86,6 +86,21 @@ TEST_F(Check, AlarmPlaysFromOwnModuleBeforeTheWarning)
     EXPECT_EQ(fake::sounds.size(), 1u);
 }
 
+TEST_F(Check, SystemLibrariesNeverLoadByTheirBareName)
+{
+    /* With the search flag, and on systems that reject it, by the system directory's path. */
+    const struct {
+        bool flagKnown;
+        std::vector<std::string> loads;
+    } cases[] = {{true, {"winmm.dll 2048"}}, {false, {"winmm.dll 2048", "C:\\Windows\\system32\\winmm.dll"}}};
+    for (const auto &c : cases) {
+        fake::Reset();
+        fake::searchFlagKnown = c.flagKnown;
+        EXPECT_TRUE(LoadSystemLibrary("winmm.dll"));
+        EXPECT_EQ(fake::libraryLoads, c.loads);
+    }
+}
+
 TEST_F(Check, DueDaysAreWholeNonZeroPeriodsFromTheStartEitherWay)
 {
     /* Checked on 20 March 2009, day 3001. */

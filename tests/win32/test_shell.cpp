@@ -1,12 +1,18 @@
 /* The hidden main window and the tray icon, driven from inside the process under Wine. */
+#include "exe_module.h"
+#include "import_patch.h"
 #include "registry_fixture.h"
 #include "reminder.h"
 #include "resource.h"
 #include "shell.h"
+#include "skin.h"
 
+#include <psapi.h>
 #include <shellapi.h>
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace {
 
@@ -93,7 +99,7 @@ protected:
         window = CreateWindowExA(0, className, windowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
                                  NULL, NULL, hInst, NULL);
         ASSERT_TRUE(window);
-        AddTrayIcon(window);
+        ShowTrayIcon(window);
         ShowWindow(window, SW_HIDE);
     }
 };
@@ -182,6 +188,152 @@ TEST_F(Shell, RecreatedNotificationAreaGetsTheIconBack)
     SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_TRUE(IconExists(window));
     EXPECT_TRUE(MenuOpens(window, 1, WM_RBUTTONDOWN)); /* and still has its menu */
+}
+
+/* A notification area that fails adds: a given number of them, or every one. */
+typedef BOOL(WINAPI *NotifyProc)(DWORD, PNOTIFYICONDATAA);
+NotifyProc realNotify;
+int addsToFail, adds;
+bool failedAddGoesThrough; /* as when the shell answered too late */
+
+BOOL WINAPI FlakyNotify(DWORD message, PNOTIFYICONDATAA data)
+{
+    if (message == NIM_ADD) {
+        adds++;
+        if (addsToFail > 0) {
+            addsToFail--;
+            if (failedAddGoesThrough)
+                realNotify(message, data);
+            return FALSE;
+        }
+    }
+    return realNotify(message, data);
+}
+
+TEST_F(Shell, FailedAddIsRetriedUntilExactlyOneIconOrTheLimit)
+{
+    realNotify = (NotifyProc) (void (*)(void)) GetProcAddress(GetModuleHandleA("shell32.dll"), "Shell_NotifyIconA");
+    ASSERT_GT(PatchImport("shell32.dll", (const void *) realNotify, (const void *) FlakyNotify), 0);
+    const struct {
+        int line;
+        int failures;
+        bool goesThrough;
+        int ticks;     /* retry ticks delivered */
+        int adds;      /* add calls in all */
+        bool icon;
+    } cases[] = {
+        {__LINE__, 0, false, 0, 1, true},                 /* ready at once: no retries */
+        {__LINE__, 3, false, 3, 4, true},                 /* busy for three tries */
+        {__LINE__, 1, true, 1, 2, true},                  /* the timed-out add did land */
+        {__LINE__, 1000, false, TRAY_RETRY_LIMIT, 1 + TRAY_RETRY_LIMIT, false}, /* gives up */
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE("case at line " + std::to_string(c.line));
+        addsToFail = c.failures;
+        failedAddGoesThrough = c.goesThrough;
+        adds = 0;
+        Start();
+        for (int i = 0; i < c.ticks; i++)
+            SendMessageA(window, WM_TIMER, TRAY_RETRY_TIMER_ID, 0);
+        EXPECT_EQ(adds, c.adds);
+        addsToFail = 0;
+        EXPECT_EQ(IconExists(window), c.icon);
+        EXPECT_FALSE(KillTimer(window, TRAY_RETRY_TIMER_ID)) << "still retrying";
+        DestroyWindow(window);
+        EXPECT_FALSE(IconExists(window));
+    }
+    PatchImport("shell32.dll", (const void *) FlakyNotify, (const void *) realNotify);
+}
+
+/* ---- the real program, started from a copy in a folder of its own */
+
+std::string Directory(const std::string &path)
+{
+    return path.substr(0, path.find_last_of("\\/"));
+}
+
+/* The full path of the winmm a process has loaded, or "" when it has none. */
+std::string LoadedWinmm(HANDLE process)
+{
+    HMODULE modules[512];
+    DWORD bytes = 0;
+    EnumProcessModules(process, modules, sizeof modules, &bytes);
+    for (DWORD i = 0; i < bytes / sizeof(HMODULE); i++) {
+        char path[MAX_PATH] = "";
+        GetModuleFileNameExA(process, modules[i], path, MAX_PATH);
+        const char *name = strrchr(path, '\\');
+        if (name && lstrcmpiA(name + 1, "winmm.dll") == 0)
+            return path;
+    }
+    return "";
+}
+
+struct FindOwned {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK OnTopWindow(HWND window, LPARAM param)
+{
+    FindOwned *f = (FindOwned *) param;
+    DWORD owner;
+    GetWindowThreadProcessId(window, &owner);
+    char cls[32];
+    GetClassNameA(window, cls, sizeof cls);
+    if (owner == f->process && lstrcmpA(cls, "KAVRI_Class") == 0)
+        f->found = window;
+    return TRUE;
+}
+
+template <class Condition> bool WaitFor(Condition done, int milliseconds = 20000)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < (DWORD) milliseconds; Sleep(50))
+        if (done())
+            return true;
+    return done();
+}
+
+TEST_F(Shell, PlantedWinmmBesideTheProgramIsNeverLoaded)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder = std::string(temp) + "planted-" + std::to_string(GetCurrentProcessId());
+    std::string exe = folder + "\\QuilmarenFilters.exe", decoy = folder + "\\winmm.dll";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), NULL));
+    ASSERT_TRUE(CopyFileA(ProgramPath().c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((Directory(ProgramPath()) + "\\bare_resources.dll").c_str(), decoy.c_str(), FALSE));
+    Store(SETTING_START_DAY, GetDayNumber()); /* not due: an idle copy first */
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION p;
+    ASSERT_TRUE(CreateProcessA(exe.c_str(), NULL, NULL, NULL, FALSE, 0, NULL, folder.c_str(), &startup, &p));
+    FindOwned main = {p.dwProcessId, NULL};
+    EXPECT_TRUE(WaitFor([&] { EnumWindows(OnTopWindow, (LPARAM) &main); return main.found != NULL; }));
+    EXPECT_EQ(LoadedWinmm(p.hProcess), "") << "winmm loaded before any alarm";
+
+    StoreCycleStartedDaysAgo(7);
+    PostMessageA(main.found, WM_TIMER, REMINDER_TIMER_ID, 0);
+    HWND warning = NULL;
+    EXPECT_TRUE(WaitFor([&] { return (warning = FindWindowA(NULL, WARNING_TITLE)) != NULL; }));
+    std::string loaded = LoadedWinmm(p.hProcess);
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    EXPECT_EQ(lstrcmpiA(Directory(loaded).c_str(), system), 0) << "loaded " << loaded;
+
+    PostMessageA(warning, WM_COMMAND, IDOK, 0);
+    PostMessageA(main.found, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(p.hProcess, 20000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(p.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+    if (WaitForSingleObject(p.hProcess, 0) != WAIT_OBJECT_0)
+        TerminateProcess(p.hProcess, 1);
+    CloseHandle(p.hThread);
+    CloseHandle(p.hProcess);
+    DeleteFileA(exe.c_str());
+    DeleteFileA(decoy.c_str());
+    EXPECT_TRUE(RemoveDirectoryA(folder.c_str()));
 }
 
 TEST_F(Shell, CloseRemovesTheIconAndPostsQuitZero)

@@ -22,6 +22,9 @@ namespace fake {
 std::vector<Sound> sounds;
 int warningsShown;
 std::function<void()> onWarning;
+bool searchFlagKnown;
+std::vector<std::string> libraryLoads;
+static DWORD lastError;
 
 static SYSTEMTIME localClock;
 static std::map<std::string, std::map<std::string, StoredValue>> keys; /* lower-case path -> values */
@@ -45,6 +48,8 @@ void Reset()
     sounds.clear();
     warningsShown = 0;
     onWarning = nullptr;
+    searchFlagKnown = true;
+    libraryLoads.clear();
     SetClock(2009, 3, 13);
 }
 
@@ -203,9 +208,42 @@ BOOL PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags)
     return 0; /* no sound device here */
 }
 
+#define SYSTEM_DIRECTORY "C:\\Windows\\system32"
+
 HMODULE LoadLibraryA(LPCSTR name)
 {
+    libraryLoads.push_back(name);
+    return Lower(name) == Lower(SYSTEM_DIRECTORY "\\winmm.dll") ? (HMODULE) &sounds : NULL;
+}
+
+HMODULE LoadLibraryExA(LPCSTR name, void *, DWORD flags)
+{
+    libraryLoads.push_back(std::string(name) + " " + std::to_string(flags));
+    if (flags & ~(DWORD) LOAD_LIBRARY_SEARCH_SYSTEM32 || !searchFlagKnown) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return NULL;
+    }
     return Lower(name) == "winmm.dll" ? (HMODULE) &sounds : NULL;
+}
+
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size)
+{
+    const char directory[] = SYSTEM_DIRECTORY;
+    if (size < sizeof directory)
+        return sizeof directory;
+    memcpy(buffer, directory, sizeof directory);
+    return sizeof directory - 1;
+}
+
+DWORD GetLastError(void)
+{
+    return lastError;
+}
+
+LPSTR lstrcpynA(LPSTR to, LPCSTR from, int size)
+{
+    snprintf(to, size, "%s", from);
+    return to;
 }
 
 FARPROC GetProcAddress(HMODULE module, LPCSTR name)

@@ -33,6 +33,8 @@ int OpenHandles();
 extern std::vector<Sound> sounds;
 extern int warningsShown;
 extern std::function<void()> onWarning; /* runs inside ShowWarning */
+extern bool searchFlagKnown;               /* LoadLibraryExA takes LOAD_LIBRARY_SEARCH_SYSTEM32 */
+extern std::vector<std::string> libraryLoads; /* each LoadLibrary call, as "name flags" or the path */
 
 } // namespace fake
 

@@ -3,6 +3,7 @@
 #ifndef QUILMAREN_FAKE_WINDOWS_H
 #define QUILMAREN_FAKE_WINDOWS_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #define WINAPI
@@ -13,6 +14,7 @@ typedef uint16_t WORD;
 typedef uint32_t DWORD;
 typedef int32_t LONG;
 typedef int BOOL;
+typedef unsigned int UINT;
 typedef char *LPSTR;
 typedef const char *LPCSTR;
 typedef BYTE *LPBYTE;
@@ -30,6 +32,7 @@ typedef struct FakeSecurity *LPSECURITY_ATTRIBUTES;
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
+#define ERROR_INVALID_PARAMETER 87L
 #define ERROR_MORE_DATA 234L
 
 #define KEY_QUERY_VALUE 0x0001
@@ -48,6 +51,8 @@ typedef struct FakeSecurity *LPSECURITY_ATTRIBUTES;
 #define REG_QWORD 11
 
 #define SND_RESOURCE 0x00040004L
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#define MAX_PATH 260
 
 typedef struct _SYSTEMTIME {
     WORD wYear;
@@ -70,7 +75,12 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPB
 LONG RegCloseKey(HKEY key);
 
 BOOL PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags);
-HMODULE LoadLibraryA(LPCSTR name); /* "winmm.dll" only */
+/* Only winmm loads: by its bare name from the system directory, or by its full path. */
+HMODULE LoadLibraryA(LPCSTR name);
+HMODULE LoadLibraryExA(LPCSTR name, void *file, DWORD flags);
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
+DWORD GetLastError(void);
+LPSTR lstrcpynA(LPSTR to, LPCSTR from, int size);
 typedef int (*FARPROC)(void);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name); /* its "PlaySoundA" only */
 int lstrlenA(LPCSTR text);

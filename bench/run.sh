@@ -9,7 +9,8 @@ cmake --preset win32 >/dev/null &&
     cmake --build --preset win32 --target QuilmarenFilters bench_baseline bench_paint -j "$(nproc)" >/dev/null || exit 1
 
 . "$root/tools/winenv.sh"
+wine_usable || { echo "Wine cannot start here: this kernel runs no 32-bit programs" >&2; exit 1; }
 trap wine_env_stop EXIT
 wine_env_start
-/usr/bin/python3 bench/measure.py build/win32/QuilmarenFilters.exe build/win32/bench_baseline.exe \
+PYTHONPATH="$root/tools" /usr/bin/python3 bench/measure.py build/win32/QuilmarenFilters.exe build/win32/bench_baseline.exe \
     build/win32/bench_paint.exe

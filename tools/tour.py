@@ -5,9 +5,7 @@ import os
 import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
-from desktop import (Program, Shot, click, dialogs, due_today, menus, press, set_settings,  # noqa: E402
-                     tray_icon_shown, wait_for)
+from desktop import Program, Shot, click, dialogs, due_today, menus, press, set_settings, tray_icon_shown, wait_for
 
 
 def main():

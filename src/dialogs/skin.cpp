@@ -1,5 +1,22 @@
 #include "skin.h"
 
+/* Colour-table entries of a packed DIB: biClrUsed when it gives them, else all that
+   biBitCount allows (none above 8 bits, where a table is optional). */
+int DibColourCount(const BITMAPINFOHEADER *header)
+{
+    int most = header->biBitCount <= 8 ? 1 << header->biBitCount : 256;
+    if (header->biClrUsed)
+        return (int) (header->biClrUsed < (DWORD) most ? header->biClrUsed : (DWORD) most);
+    return header->biBitCount <= 8 ? most : 0;
+}
+
+/* The pixel rows: after the header (whatever its version), its colour masks and its table. */
+const BYTE *DibBits(const BITMAPINFOHEADER *header)
+{
+    int masks = header->biSize == sizeof(BITMAPINFOHEADER) && header->biCompression == BI_BITFIELDS ? 3 : 0;
+    return (const BYTE *) header + header->biSize + 4 * (masks + DibColourCount(header));
+}
+
 /* A logical palette from a packed DIB's colour table, for 8 bits per pixel or fewer. */
 HPALETTE CreateDibPalette(const BITMAPINFOHEADER *header, int *entries)
 {
@@ -7,11 +24,11 @@ HPALETTE CreateDibPalette(const BITMAPINFOHEADER *header, int *entries)
     if (header->biBitCount > 8)
         return NULL;
 
-    int n = 1 << header->biBitCount;
+    int n = DibColourCount(header);
     *entries = n;
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 4 * n + 8);
     LOGPALETTE *logical = (LOGPALETTE *) GlobalLock(block);
-    const RGBQUAD *table = (const RGBQUAD *) ((const BYTE *) header + sizeof(BITMAPINFOHEADER));
+    const RGBQUAD *table = (const RGBQUAD *) ((const BYTE *) header + header->biSize);
     logical->palVersion = 0x300;
     logical->palNumEntries = (WORD) n;
     for (int i = 0; i < n; i++) {
@@ -26,16 +43,10 @@ HPALETTE CreateDibPalette(const BITMAPINFOHEADER *header, int *entries)
     return palette;
 }
 
-/* A bitmap resource as a device-dependent bitmap for the screen, with its palette. */
-HBITMAP LoadSkinBitmap(LPCSTR name, HINSTANCE instance, HPALETTE *palette)
+/* A packed DIB as a device-dependent bitmap for the screen, with its palette; on failure
+   neither is left behind. */
+HBITMAP CreateSkinBitmap(const BITMAPINFOHEADER *header, HPALETTE *palette)
 {
-    *palette = NULL;
-    HRSRC found = FindResourceA(instance, name, (LPCSTR) RT_BITMAP);
-    if (!found)
-        return NULL;
-
-    HGLOBAL resource = LoadResource(instance, found);
-    const BITMAPINFOHEADER *header = (const BITMAPINFOHEADER *) LockResource(resource);
     HDC screen = GetDC(NULL);
     int entries;
     HPALETTE oldPalette = NULL;
@@ -44,11 +55,28 @@ HBITMAP LoadSkinBitmap(LPCSTR name, HINSTANCE instance, HPALETTE *palette)
         oldPalette = SelectPalette(screen, *palette, FALSE);
         RealizePalette(screen);
     }
-    const BYTE *bits = (const BYTE *) header + header->biSize + 4 * entries;
-    HBITMAP bitmap = CreateDIBitmap(screen, header, CBM_INIT, bits, (const BITMAPINFO *) header, DIB_RGB_COLORS);
+    HBITMAP bitmap = CreateDIBitmap(screen, header, CBM_INIT, DibBits(header), (const BITMAPINFO *) header,
+                                    DIB_RGB_COLORS);
     if (oldPalette)
         SelectPalette(screen, oldPalette, FALSE);
     ReleaseDC(NULL, screen);
+    if (!bitmap && *palette) {
+        DeleteObject(*palette);
+        *palette = NULL;
+    }
+    return bitmap;
+}
+
+/* A bitmap resource as a skin: null (and no palette) when it is missing. */
+HBITMAP LoadSkinBitmap(LPCSTR name, HINSTANCE instance, HPALETTE *palette)
+{
+    *palette = NULL;
+    HRSRC found = FindResourceA(instance, name, (LPCSTR) RT_BITMAP);
+    if (!found)
+        return NULL;
+
+    HGLOBAL resource = LoadResource(instance, found);
+    HBITMAP bitmap = CreateSkinBitmap((const BITMAPINFOHEADER *) LockResource(resource), palette);
     FreeResource(resource);
     return bitmap;
 }

@@ -2,15 +2,15 @@
 """End-to-end tests of QuilmarenFilters.exe under Wine, driven through the tray, the
 keyboard and the mouse. Usage: test_program.py EXE SCREENSHOT_DIR [unittest args]."""
 import os
+import shutil
 import stat
 import sys
 import tempfile
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import (Program, Shot, click, dialogs, drag, due_today, geometry, menus, press, run,  # noqa: E402
-                     set_settings, settings, today_day_number, tray_icon_shown, wait_for)
+from desktop import (Program, Shot, click, dialogs, drag, due_today, geometry, menus, press, run, set_settings,
+                     settings, today_day_number, tray_icon_shown, wait_for)
 
 EXE = SHOTS = None
 
@@ -55,7 +55,11 @@ class Shell(unittest.TestCase):
         before = settings()
         p.choose('Help')
         self.assertTrue(wait_for(lambda: not menus(), 5))
-        time.sleep(0.5)
+        # The menu opening again shows the program has finished with Help.
+        menu, _ = p.open_menu()
+        self.assertTrue(menu, 'the program stopped answering after Help')
+        click(600, 500)
+        self.assertTrue(wait_for(lambda: not menus(), 5))
         self.assertEqual(dialogs(), [])
         self.assertTrue(p.running())
         self.assertEqual(settings(), before)
@@ -79,8 +83,10 @@ class Shell(unittest.TestCase):
         self.assertEqual(shot.rgb(x + 125, y + 125)[1] > 200, True)  # the light panel
 
         press(window, 'Escape')
-        time.sleep(0.5)
-        self.assertTrue(dialogs(), 'Esc closed the warning')
+        # Input is handled in order: a warning that follows a drag after the Esc outlived it.
+        drag(x + 125, y + 60, x + 95, y + 80)
+        self.assertTrue(wait_for(lambda: dialogs() and dialogs()[0][1:] == (x - 30, y + 20), 5),
+                        'Esc closed the warning')
         press(window, 'Return')
         self.assertTrue(wait_for(lambda: not dialogs(), 5), 'Return did not close the warning')
         self.assertTrue(wait_for(tray_icon_shown, 10), 'no icon after the warning')
@@ -143,13 +149,15 @@ class Dialogs(unittest.TestCase):
 
     def test_link_opens_through_the_shell_after_hovering(self):
         folder = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, folder)
         opened = os.path.join(folder, 'opened')
         recorder = os.path.join(folder, 'browser')
         with open(recorder, 'w') as f:
             f.write('#!/bin/sh\necho "$@" >> "%s"\n' % opened)
         os.chmod(recorder, stat.S_IRWXU)
-        run('wine', 'reg', 'add', r'HKCU\Software\Wine\WineBrowser', '/v', 'Browsers', '/t', 'REG_SZ',
-            '/d', recorder, '/f')
+        browsers = r'HKCU\Software\Wine\WineBrowser'
+        run('wine', 'reg', 'add', browsers, '/v', 'Browsers', '/t', 'REG_SZ', '/d', recorder, '/f')
+        self.addCleanup(run, 'wine', 'reg', 'delete', browsers, '/v', 'Browsers', '/f')
 
         window, x, y = self.open_setup()
         link_x, link_y = x + 190, y + 237  # inside the link, whatever the font's base units

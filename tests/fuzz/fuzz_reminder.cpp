@@ -41,9 +41,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             abort();
     }
     for (int tick = 0; tick < 3; tick++) {
-        int before = fake::warningsShown;
+        int start = ReadSettingInt(SETTING_START_DAY);
+        int warnings = fake::warningsShown;
+        size_t alarms = fake::sounds.size();
         CheckReminder();
-        if (fake::warningsShown - before > 1 || reminderState.warningPending > 1 || fake::OpenHandles() != 0)
+        int shown = fake::warningsShown - warnings;
+        DayNumber today = GetDayNumber();
+
+        /* Each warning follows one alarm and leaves nothing pending. */
+        if (fake::sounds.size() - alarms != (size_t) shown || (shown && reminderState.warningPending))
+            abort();
+        /* Never on the first run, which records today, nor on the start day; only whole periods away. */
+        if (start == 0 && (shown || ReadSettingInt(SETTING_START_DAY) != today))
+            abort();
+        long long period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
+        if (shown && (today == start || ((long long) today - start) % period != 0))
+            abort();
+        if (fake::OpenHandles() != 0)
             abort();
     }
     return 0;

@@ -1,0 +1,68 @@
+/* Reading back a keyed skin paint: every key pixel must keep the background that was
+   there, every other pixel must be the skin's. Shared by the tests and the benchmark. */
+#ifndef QUILMAREN_TEST_KEYED_PIXELS_H
+#define QUILMAREN_TEST_KEYED_PIXELS_H
+
+#include "skin.h"
+
+#include <vector>
+
+/* A background no skin pixel is likely to match by chance. */
+inline DWORD Background(int x, int y)
+{
+    return (DWORD) ((x * 7 & 0xFF) << 16 | (y * 5 & 0xFF) << 8 | ((x ^ y) & 0xFF));
+}
+
+inline BITMAPINFO SkinSizedInfo()
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = SKIN_SIZE;
+    info.bmiHeader.biHeight = -SKIN_SIZE; /* top-down */
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    return info;
+}
+
+/* A skin-sized bitmap (not selected into any DC) as 0x00RRGGBB pixels, top row first. */
+inline std::vector<DWORD> BitmapPixels(HBITMAP bitmap)
+{
+    std::vector<DWORD> pixels(SKIN_SIZE * SKIN_SIZE);
+    BITMAPINFO info = SkinSizedInfo();
+    HDC screen = GetDC(NULL);
+    GetDIBits(screen, bitmap, 0, SKIN_SIZE, pixels.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(NULL, screen);
+    for (DWORD &p : pixels)
+        p &= 0xFFFFFF;
+    return pixels;
+}
+
+inline void FillBackground(HBITMAP bitmap)
+{
+    std::vector<DWORD> pixels(SKIN_SIZE * SKIN_SIZE);
+    for (int y = 0; y < SKIN_SIZE; y++)
+        for (int x = 0; x < SKIN_SIZE; x++)
+            pixels[y * SKIN_SIZE + x] = Background(x, y);
+    BITMAPINFO info = SkinSizedInfo();
+    HDC screen = GetDC(NULL);
+    SetDIBits(screen, bitmap, 0, SKIN_SIZE, pixels.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(NULL, screen);
+}
+
+/* How many painted pixels are wrong; counts the skin's key pixels on the way. */
+inline int KeyedMismatches(const DWORD *painted, const std::vector<DWORD> &skin, DWORD key, int *keyPixels)
+{
+    int wrong = 0;
+    *keyPixels = 0;
+    for (int y = 0; y < SKIN_SIZE; y++)
+        for (int x = 0; x < SKIN_SIZE; x++) {
+            DWORD source = skin[y * SKIN_SIZE + x];
+            bool keyed = source == key;
+            *keyPixels += keyed;
+            DWORD expected = keyed ? Background(x, y) : source;
+            wrong += (painted[y * SKIN_SIZE + x] & 0xFFFFFF) != expected;
+        }
+    return wrong;
+}
+
+#endif

@@ -129,6 +129,9 @@ if(MAKENSIS)
         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_reproducible.sh ${CMAKE_SOURCE_DIR} ${PACKAGE_DIR}
                 ${QF_SOURCE_DATE_EPOCH})
     set_tests_properties(packages.reproducible PROPERTIES TIMEOUT 600)
+    add_test(NAME packages.version
+        COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/check_version.py ${PROJECT_VERSION}
+                $<TARGET_FILE:QuilmarenFilters> ${PACKAGE_SETUP} ${PACKAGE_ZIP})
 endif()
 set_tests_properties(${WINE_TESTS} PROPERTIES LABELS wine RESOURCE_LOCK wine-desktop
                      ENVIRONMENT "PYTHONPATH=${CMAKE_SOURCE_DIR}/tools;PYTHONDONTWRITEBYTECODE=1")

@@ -13,12 +13,13 @@ inline DWORD Background(int x, int y)
     return (DWORD) ((x * 7 & 0xFF) << 16 | (y * 5 & 0xFF) << 8 | ((x ^ y) & 0xFF));
 }
 
-inline BITMAPINFO SkinSizedInfo()
+/* A 32-bit top-down DIB's description. */
+inline BITMAPINFO TopDown32(int width, int height)
 {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = SKIN_SIZE;
-    info.bmiHeader.biHeight = -SKIN_SIZE; /* top-down */
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     return info;
@@ -28,7 +29,7 @@ inline BITMAPINFO SkinSizedInfo()
 inline std::vector<DWORD> BitmapPixels(HBITMAP bitmap)
 {
     std::vector<DWORD> pixels(SKIN_SIZE * SKIN_SIZE);
-    BITMAPINFO info = SkinSizedInfo();
+    BITMAPINFO info = TopDown32(SKIN_SIZE, SKIN_SIZE);
     HDC screen = GetDC(NULL);
     GetDIBits(screen, bitmap, 0, SKIN_SIZE, pixels.data(), &info, DIB_RGB_COLORS);
     ReleaseDC(NULL, screen);
@@ -43,7 +44,7 @@ inline void FillBackground(HBITMAP bitmap)
     for (int y = 0; y < SKIN_SIZE; y++)
         for (int x = 0; x < SKIN_SIZE; x++)
             pixels[y * SKIN_SIZE + x] = Background(x, y);
-    BITMAPINFO info = SkinSizedInfo();
+    BITMAPINFO info = TopDown32(SKIN_SIZE, SKIN_SIZE);
     HDC screen = GetDC(NULL);
     SetDIBits(screen, bitmap, 0, SKIN_SIZE, pixels.data(), &info, DIB_RGB_COLORS);
     ReleaseDC(NULL, screen);

@@ -56,12 +56,7 @@ struct Surface {
 
 Surface MakeSurface(int size)
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = size;
-    info.bmiHeader.biHeight = -size; /* top-down */
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = TopDown32(size, size);
     Surface s;
     HDC screen = GetDC(NULL);
     s.dc = CreateCompatibleDC(screen);
@@ -203,12 +198,7 @@ std::vector<BYTE> PackedDib(DWORD headerSize, LONG width, WORD bits, DWORD colou
 std::vector<DWORD> TwoByTwo(HBITMAP bitmap)
 {
     std::vector<DWORD> pixels(4);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = 2;
-    info.bmiHeader.biHeight = -2;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = TopDown32(2, 2);
     HDC screen = GetDC(NULL);
     GetDIBits(screen, bitmap, 0, 2, pixels.data(), &info, DIB_RGB_COLORS);
     ReleaseDC(NULL, screen);

@@ -8,10 +8,10 @@ typedef BOOL(WINAPI *SetDefaultDllDirectoriesProc)(DWORD flags);
    call still start. */
 static void RestrictDllSearch(void)
 {
-    SetDefaultDllDirectoriesProc restrict = (SetDefaultDllDirectoriesProc) (void (*)(void)) GetProcAddress(
+    SetDefaultDllDirectoriesProc setDefault = (SetDefaultDllDirectoriesProc) (void (*)(void)) GetProcAddress(
         GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
-    if (restrict)
-        restrict(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (setDefault)
+        setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 /* Registers the class, creates the hidden window (which runs the first check),

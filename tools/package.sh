@@ -6,3 +6,4 @@ cd "$root" || exit 1
 "$root/tools/setup.sh" || exit 1
 cmake --preset win32 >/dev/null && cmake --build --preset win32 --target packages -j "$(nproc)" || exit 1
 ls -l build/win32/packages/*.zip build/win32/packages/*.exe
+cat build/win32/packages/SHA256SUMS

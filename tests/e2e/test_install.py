@@ -81,8 +81,10 @@ class Packages(unittest.TestCase):
                                       text=True)
             try:
                 self.assertEqual(holder.stdout.readline().strip(), 'held')
-                # _?= runs the uninstaller in place, so its exit code is the uninstall's.
-                code = quiet('wine', uninstaller, '/S', '_?=' + run('winepath', '-w', folder).strip())
+                # _?= runs the uninstaller in place, so its exit code is the uninstall's. It takes
+                # no quotes, and Wine quotes an argument with spaces: hence the short path.
+                in_place = run('winepath', '-s', run('winepath', '-w', folder).strip()).strip()
+                code = quiet('wine', uninstaller, '/S', '_?=' + in_place)
                 self.assertNotEqual(code, 0, 'a failed uninstall reported success')
                 self.assertTrue(os.path.exists(program) and os.path.exists(uninstaller))
                 self.assertEqual(reg_values(UNINSTALL_KEY).get('DisplayName'), 'Quilmaren Filters')

@@ -10,7 +10,7 @@ import sys
 import time
 
 import pefile
-from desktop import Program, geometry, run, set_settings, today_day_number, tray, wait_for
+from desktop import TRAY_CELL, Program, run, set_settings, today_day_number, tray_cells, wait_for
 
 RUNS = 5
 START_RUNS = 15
@@ -18,21 +18,22 @@ IDLE_SECONDS = 180
 
 
 def tray_cells_drawn():
-    """How many 20-pixel tray cells hold an icon (anything but the tray's background)."""
-    w = tray()
-    if not w:
+    """How many tray cells hold an icon (anything but the tray's background)."""
+    cells = tray_cells()
+    if not cells:
         return 0
-    data = subprocess.run(['import', '-window', str(w), '-depth', '8', 'rgb:-'], stdout=subprocess.PIPE).stdout
-    _, _, width, height = geometry(w)
-    if len(data) < width * height * 3:
+    x, y, width = cells
+    data = subprocess.run(['import', '-window', 'root', '-crop', '%dx%d+%d+%d' % (width, TRAY_CELL, x, y),
+                           '-depth', '8', 'rgb:-'], stdout=subprocess.PIPE).stdout
+    if len(data) < width * TRAY_CELL * 3:
         return 0
     background = data[-3:]
-    cells = 0
-    for cell in range(width // 20):
-        drawn = sum(1 for y in range(height) for x in range(cell * 20, cell * 20 + 20)
-                    if data[3 * (y * width + x):3 * (y * width + x) + 3] != background)
-        cells += drawn > 15
-    return cells
+    drawn = 0
+    for cell in range(width // TRAY_CELL):
+        count = sum(1 for row in range(TRAY_CELL) for col in range(cell * TRAY_CELL, cell * TRAY_CELL + TRAY_CELL)
+                    if data[3 * (row * width + col):3 * (row * width + col) + 3] != background)
+        drawn += count > 15
+    return drawn
 
 
 def unix_pid(exe):

@@ -31,43 +31,52 @@ add_executable(QuilmarenFilters WIN32 src/shell/winmain.cpp res/quilmaren.rc)
 target_link_libraries(QuilmarenFilters PRIVATE shell dialogs)
 target_link_options(QuilmarenFilters PRIVATE -s)
 
+# Only the 32-bit build ships: a 64-bit one exists to run the tests where Wine can run
+# nothing else.
+set(QF_SHIPPED_BUILD FALSE)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(QF_SHIPPED_BUILD TRUE)
+endif()
+
 # Packages: the program, a portable ZIP and a per-user NSIS installer (when makensis is
 # present), and their SHA256SUMS. Every time stamp in them is the commit's.
-find_program(MAKENSIS makensis)
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
-set(PACKAGE_TOOL ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/package_files.py)
-set(PACKAGE_DIR ${CMAKE_BINARY_DIR}/packages)
-set(PACKAGE_EXE ${PACKAGE_DIR}/QuilmarenFilters.exe)
-set(PACKAGE_ZIP ${PACKAGE_DIR}/QuilmarenFilters-${PROJECT_VERSION}-portable.zip)
-set(PACKAGE_SETUP ${PACKAGE_DIR}/QuilmarenFilters-${PROJECT_VERSION}-setup.exe)
-set(PACKAGE_FILES $<TARGET_FILE:QuilmarenFilters>=QuilmarenFilters.exe ${CMAKE_SOURCE_DIR}/packaging/readme.txt=readme.txt)
-set(PACKAGE_DEPENDS QuilmarenFilters packaging/readme.txt tools/package_files.py)
-add_custom_command(OUTPUT ${PACKAGE_EXE}
-    COMMAND ${PACKAGE_TOOL} stage ${QF_SOURCE_DATE_EPOCH} ${PACKAGE_DIR} $<TARGET_FILE:QuilmarenFilters>=QuilmarenFilters.exe
-    DEPENDS ${PACKAGE_DEPENDS}
-    COMMENT "Program")
-add_custom_command(OUTPUT ${PACKAGE_ZIP}
-    COMMAND ${PACKAGE_TOOL} zip ${QF_SOURCE_DATE_EPOCH} ${PACKAGE_ZIP} ${PACKAGE_FILES}
-    DEPENDS ${PACKAGE_DEPENDS}
-    COMMENT "Portable ZIP")
-set(PACKAGE_OUTPUTS ${PACKAGE_EXE} ${PACKAGE_ZIP})
-if(MAKENSIS)
-    set(PACKAGE_STAGE ${PACKAGE_DIR}/installer-files)
-    add_custom_command(OUTPUT ${PACKAGE_SETUP}
-        COMMAND ${PACKAGE_TOOL} stage ${QF_SOURCE_DATE_EPOCH} ${PACKAGE_STAGE} ${PACKAGE_FILES}
-        COMMAND ${MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DEXE=${PACKAGE_STAGE}/QuilmarenFilters.exe
-                -DREADME=${PACKAGE_STAGE}/readme.txt -DICON=${CMAKE_SOURCE_DIR}/res/assets/kavricon.ico
-                -DOUTFILE=${PACKAGE_SETUP} ${CMAKE_SOURCE_DIR}/packaging/quilmaren.nsi
-        COMMAND ${PACKAGE_TOOL} stamp ${QF_SOURCE_DATE_EPOCH} ${PACKAGE_SETUP}
-        DEPENDS ${PACKAGE_DEPENDS} packaging/quilmaren.nsi
-        COMMENT "NSIS installer")
-    list(APPEND PACKAGE_OUTPUTS ${PACKAGE_SETUP})
+if(QF_SHIPPED_BUILD)
+    find_program(MAKENSIS makensis)
+    find_package(Python3 REQUIRED COMPONENTS Interpreter)
+    set(PACKAGE_TOOL ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/package_files.py)
+    set(PACKAGE_DIR ${CMAKE_BINARY_DIR}/packages)
+    set(PACKAGE_EXE ${PACKAGE_DIR}/QuilmarenFilters.exe)
+    set(PACKAGE_ZIP ${PACKAGE_DIR}/QuilmarenFilters-${PROJECT_VERSION}-portable.zip)
+    set(PACKAGE_SETUP ${PACKAGE_DIR}/QuilmarenFilters-${PROJECT_VERSION}-setup.exe)
+    set(PACKAGE_FILES $<TARGET_FILE:QuilmarenFilters>=QuilmarenFilters.exe ${CMAKE_SOURCE_DIR}/packaging/readme.txt=readme.txt)
+    set(PACKAGE_DEPENDS QuilmarenFilters packaging/readme.txt tools/package_files.py)
+    add_custom_command(OUTPUT ${PACKAGE_EXE}
+        COMMAND ${PACKAGE_TOOL} stage ${QF_SOURCE_DATE_EPOCH} ${PACKAGE_DIR} $<TARGET_FILE:QuilmarenFilters>=QuilmarenFilters.exe
+        DEPENDS ${PACKAGE_DEPENDS}
+        COMMENT "Program")
+    add_custom_command(OUTPUT ${PACKAGE_ZIP}
+        COMMAND ${PACKAGE_TOOL} zip ${QF_SOURCE_DATE_EPOCH} ${PACKAGE_ZIP} ${PACKAGE_FILES}
+        DEPENDS ${PACKAGE_DEPENDS}
+        COMMENT "Portable ZIP")
+    set(PACKAGE_OUTPUTS ${PACKAGE_EXE} ${PACKAGE_ZIP})
+    if(MAKENSIS)
+        set(PACKAGE_STAGE ${PACKAGE_DIR}/installer-files)
+        add_custom_command(OUTPUT ${PACKAGE_SETUP}
+            COMMAND ${PACKAGE_TOOL} stage ${QF_SOURCE_DATE_EPOCH} ${PACKAGE_STAGE} ${PACKAGE_FILES}
+            COMMAND ${MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DEXE=${PACKAGE_STAGE}/QuilmarenFilters.exe
+                    -DREADME=${PACKAGE_STAGE}/readme.txt -DICON=${CMAKE_SOURCE_DIR}/res/assets/kavricon.ico
+                    -DOUTFILE=${PACKAGE_SETUP} ${CMAKE_SOURCE_DIR}/packaging/quilmaren.nsi
+            COMMAND ${PACKAGE_TOOL} stamp ${QF_SOURCE_DATE_EPOCH} ${PACKAGE_SETUP}
+            DEPENDS ${PACKAGE_DEPENDS} packaging/quilmaren.nsi
+            COMMENT "NSIS installer")
+        list(APPEND PACKAGE_OUTPUTS ${PACKAGE_SETUP})
+    endif()
+    add_custom_command(OUTPUT ${PACKAGE_DIR}/SHA256SUMS
+        COMMAND ${PACKAGE_TOOL} sums ${PACKAGE_DIR}/SHA256SUMS ${PACKAGE_OUTPUTS}
+        DEPENDS ${PACKAGE_OUTPUTS} tools/package_files.py
+        COMMENT "SHA256SUMS")
+    add_custom_target(packages ALL DEPENDS ${PACKAGE_DIR}/SHA256SUMS)
 endif()
-add_custom_command(OUTPUT ${PACKAGE_DIR}/SHA256SUMS
-    COMMAND ${PACKAGE_TOOL} sums ${PACKAGE_DIR}/SHA256SUMS ${PACKAGE_OUTPUTS}
-    DEPENDS ${PACKAGE_OUTPUTS} tools/package_files.py
-    COMMENT "SHA256SUMS")
-add_custom_target(packages ALL DEPENDS ${PACKAGE_DIR}/SHA256SUMS)
 
 # Win32 tests: one executable per area, each run once under Wine.
 if(NOT EXISTS ${GOOGLETEST_SOURCE}/CMakeLists.txt)
@@ -103,8 +112,10 @@ add_test(NAME win32.dialogs COMMAND win32_dialog_tests)
 # Keeps a file in use, for the uninstall test.
 add_executable(hold_file tests/win32/hold_file.c)
 
-add_test(NAME win32.hardening
-    COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/check_hardening.py $<TARGET_FILE:QuilmarenFilters>)
+if(QF_SHIPPED_BUILD)
+    add_test(NAME win32.hardening
+        COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/check_hardening.py $<TARGET_FILE:QuilmarenFilters>)
+endif()
 
 # They share the registry key, the tray and the display: one at a time, while tests that
 # need none of them run beside them.
@@ -118,7 +129,7 @@ add_test(NAME e2e.program
 set_tests_properties(e2e.program PROPERTIES TIMEOUT 900)
 list(APPEND WINE_TESTS e2e.program)
 
-if(MAKENSIS)
+if(QF_SHIPPED_BUILD AND MAKENSIS)
     add_test(NAME e2e.packages
         COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_install.py ${PACKAGE_SETUP} ${PACKAGE_ZIP}
                 $<TARGET_FILE:QuilmarenFilters> $<TARGET_FILE:hold_file> ${PROJECT_VERSION})

@@ -105,6 +105,20 @@ def tray():
     return None
 
 
+TRAY_CELL = 20
+
+
+def tray_cells():
+    """The tray's icon row as (x, y, width): 32-bit Wine maps only the 20-pixel row, 64-bit
+    Wine's X window also holds the frame it draws (a border, and a caption above the row)."""
+    w = tray()
+    if not w:
+        return None
+    x, y, width, height = geometry(w)
+    border = max(0, (width - 160) // 2)
+    return x + border, y + height - TRAY_CELL - border, width - 2 * border
+
+
 # ---- pixels
 
 class Shot:
@@ -134,11 +148,11 @@ def is_orange(p):
 
 def tray_icon_shown():
     """Is our orange star drawn in the tray's first cell?"""
-    w = tray()
-    if not w:
+    cells = tray_cells()
+    if not cells:
         return False
-    x, y, _, _ = geometry(w)
-    return Shot().count(x, y, x + 20, y + 20, is_orange) > 15
+    x, y, _ = cells
+    return Shot().count(x, y, x + TRAY_CELL, y + TRAY_CELL, is_orange) > 15
 
 
 # ---- the pointer and the keyboard
@@ -187,7 +201,7 @@ class Program:
 
     def open_menu(self, button=1):
         """Clicks the tray icon; returns the menu window and its geometry."""
-        x, y, _, _ = geometry(tray())
+        x, y, _ = tray_cells()
         for _ in range(3):  # a click landing while a closing menu still holds the pointer is lost
             click(x + 10, y + 10, button)
             menu = wait_for(menus, 2)

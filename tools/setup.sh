@@ -9,31 +9,43 @@ packages=(
     googletest clang libclang-rt-14-dev
     wine wine32:i386 fonts-wine xvfb xdotool imagemagick x11-utils python3-pefile nsis
 )
+# A kernel without ia32 emulation runs no 32-bit programs, 32-bit Wine included: the
+# Win32 tests then run as a 64-bit build under 64-bit Wine.
+packages_64=(wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 
 installed() {
     [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]
 }
 
-missing=()
-if command -v dpkg-query >/dev/null 2>&1; then
-    for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
-else
-    missing=("${packages[@]}")
-fi
-[ ${#missing[@]} -eq 0 ] && exit 0
+# Installs whichever of the named packages are missing.
+install_missing() {
+    local missing=()
+    if command -v dpkg-query >/dev/null 2>&1; then
+        for p in "$@"; do installed "$p" || missing+=("$p"); done
+    else
+        missing=("$@")
+    fi
+    [ ${#missing[@]} -eq 0 ] && return 0
 
-if [ ! -f /etc/debian_version ] || [ "$(id -u)" -ne 0 ]; then
-    echo "Missing: ${missing[*]}" >&2
-    echo "Install them as root on Debian 12 (after 'dpkg --add-architecture i386' for wine32:i386):" >&2
-    echo "  apt-get install ${missing[*]}" >&2
-    exit 1
-fi
+    if [ ! -f /etc/debian_version ] || [ "$(id -u)" -ne 0 ]; then
+        echo "Missing: ${missing[*]}" >&2
+        echo "Install them as root on Debian 12 (after 'dpkg --add-architecture i386' for wine32:i386):" >&2
+        echo "  apt-get install ${missing[*]}" >&2
+        return 1
+    fi
 
-echo "Installing: ${missing[*]}"
-dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -q >/dev/null &&
-    apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null || {
-    echo "apt-get could not install: ${missing[*]}" >&2
-    exit 1
+    echo "Installing: ${missing[*]}"
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q >/dev/null &&
+        apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null || {
+        echo "apt-get could not install: ${missing[*]}" >&2
+        return 1
+    }
 }
+
+install_missing "${packages[@]}" || exit 1
+if [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    install_missing "${packages_64[@]}" || exit 1
+fi
+exit 0

@@ -1,10 +1,14 @@
 # Sourced by the run and test scripts: a virtual display and a private Wine prefix
 # for one run, and their teardown. Nothing is left in /tmp or running afterwards.
 
-# Can Wine start at all? Its loader is a 32-bit program, which a kernel without ia32
-# emulation refuses to run.
-wine_usable() {
-    wine --version >/dev/null 2>&1
+# Which Wine starts here: "32"; or "64" where the kernel runs no 32-bit programs (ia32
+# emulation off), so 32-bit Wine cannot start but 64-bit Wine can; or nothing.
+wine_flavour() {
+    if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        echo 32
+    elif /usr/lib/wine/wine64 --version >/dev/null 2>&1; then
+        echo 64
+    fi
 }
 
 wine_env_start() {
@@ -12,6 +16,15 @@ wine_env_start() {
     mkdir -p "$QF_RUN_DIR/home" "$QF_RUN_DIR/tmp" "$QF_RUN_DIR/xdg"
     chmod 700 "$QF_RUN_DIR/xdg"
     export WINEPREFIX="$QF_RUN_DIR/pfx" WINEARCH=win32 WINEDEBUG=-all
+    if [ "${QF_WINE:-32}" = 64 ]; then
+        # The wine and wine-stable on PATH would pick the 32-bit loader, which cannot start.
+        mkdir -p "$QF_RUN_DIR/bin"
+        for name in wine wine-stable; do
+            printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$QF_RUN_DIR/bin/$name"
+            chmod +x "$QF_RUN_DIR/bin/$name"
+        done
+        export PATH="$QF_RUN_DIR/bin:$PATH" WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
+    fi
     # No Mono or Gecko installers; no sound device unless asked for one.
     export WINEDLLOVERRIDES="mscoree,mshtml="
     [ -n "${QF_SOUND:-}" ] || WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winealsa.drv,winepulse.drv="

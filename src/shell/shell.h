@@ -3,6 +3,7 @@
 #define QUILMAREN_SHELL_H
 
 #include <windows.h>
+#include <shellapi.h>
 
 #define REMINDER_TIMER_ID 101
 #define REMINDER_PERIOD_MS 60000
@@ -11,6 +12,8 @@
 #define TRAY_RETRY_LIMIT 120 /* ten minutes of tries */
 #define WM_TRAYNOTIFY 0x0800
 #define TRAY_ICON_ID 1
+/* The size of the ANSI notification record with balloon fields and the item GUID. */
+#define TRAY_RECORD_SIZE NOTIFYICONDATAA_V3_SIZE
 #define SHELL_TEXT_SIZE 100
 
 extern char windowTitle[SHELL_TEXT_SIZE];

@@ -23,7 +23,7 @@ bool IconExists(HWND window)
 {
     NOTIFYICONDATAA data;
     ZeroMemory(&data, sizeof data);
-    data.cbSize = 504;
+    data.cbSize = TRAY_RECORD_SIZE;
     data.hWnd = window;
     data.uID = TRAY_ICON_ID;
     data.uFlags = NIF_TIP;
@@ -179,7 +179,7 @@ TEST_F(Shell, RecreatedNotificationAreaGetsTheIconBack)
     ASSERT_TRUE(IconExists(window));
     NOTIFYICONDATAA data;
     ZeroMemory(&data, sizeof data);
-    data.cbSize = 504;
+    data.cbSize = TRAY_RECORD_SIZE;
     data.hWnd = window;
     data.uID = TRAY_ICON_ID;
     Shell_NotifyIconA(NIM_DELETE, &data); /* as a restarted shell would have forgotten it */

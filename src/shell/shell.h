@@ -25,6 +25,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 BOOL AddTrayIcon(HWND window);
 void ShowTrayIcon(HWND window);
 void RetryTrayIcon(HWND window);
+BOOL TrayIconExists(HWND window);
 void RemoveTrayIcon(HWND window);
 void OnTrayNotify(HWND window, WPARAM iconId, LPARAM mouseMessage);
 

@@ -50,7 +50,7 @@ void ShowTrayIcon(HWND window)
 }
 
 /* Does the shell already hold our icon? */
-static BOOL TrayIconExists(HWND window)
+BOOL TrayIconExists(HWND window)
 {
     NOTIFYICONDATAA data;
     ZeroMemory(&data, sizeof data);

@@ -21,14 +21,7 @@ bool iconDuringWarning;
 
 bool IconExists(HWND window)
 {
-    NOTIFYICONDATAA data;
-    ZeroMemory(&data, sizeof data);
-    data.cbSize = TRAY_RECORD_SIZE;
-    data.hWnd = window;
-    data.uID = TRAY_ICON_ID;
-    data.uFlags = NIF_TIP;
-    lstrcpynA(data.szTip, "Quilmaren Filters", sizeof data.szTip);
-    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+    return TrayIconExists(window) != FALSE;
 }
 
 } // namespace

@@ -10,7 +10,7 @@ cmake --preset win32 >/dev/null &&
 
 . "$root/tools/winenv.sh"
 # The figures are the shipped 32-bit program's: no 64-bit stand-in.
-[ "$(wine_flavour)" = 32 ] || { echo "32-bit Wine cannot start here: this kernel runs no 32-bit programs" >&2; exit 1; }
+[ "$QF_WINE" = 32 ] || { echo "32-bit Wine cannot start here: this kernel runs no 32-bit programs" >&2; exit 1; }
 trap wine_env_stop EXIT
 wine_env_start
 PYTHONPATH="$root/tools" /usr/bin/python3 bench/measure.py build/win32/QuilmarenFilters.exe build/win32/bench_baseline.exe \

@@ -7,7 +7,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root" || exit 1
 "$root/tools/setup.sh" || exit 1
 . "$root/tools/winenv.sh"
-export QF_WINE=$(wine_flavour)
 # Where only 64-bit Wine starts, the soak runs on the 64-bit build of the same sources.
 preset=win32
 [ "$QF_WINE" = 64 ] && preset=win64

@@ -6,7 +6,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root" || exit 1
 "$root/tools/setup.sh" || exit 1
 . "$root/tools/winenv.sh"
-export QF_WINE=$(wine_flavour)
 
 # The program is the 32-bit build. Where the kernel runs no 32-bit programs, what runs is
 # a 64-bit build of the same sources under 64-bit Wine.

@@ -7,7 +7,6 @@ cd "$root" || exit 1
 "$root/tools/setup.sh" || exit 1
 
 . "$root/tools/winenv.sh"
-export QF_WINE=$(wine_flavour)
 # Where Wine runs only 64-bit programs, the Win32 and end-to-end tests run on a 64-bit
 # build of the same sources; the shipped 32-bit build is still built and checked.
 test_presets=(host fuzz win32)

@@ -11,6 +11,9 @@ wine_flavour() {
     fi
 }
 
+# The flavour, once, for the scripts that source this file.
+export QF_WINE=${QF_WINE-$(wine_flavour)}
+
 wine_env_start() {
     QF_RUN_DIR=$(mktemp -d /tmp/quilmaren.XXXXXX)
     mkdir -p "$QF_RUN_DIR/home" "$QF_RUN_DIR/tmp" "$QF_RUN_DIR/xdg"

@@ -3,7 +3,6 @@
 # ends everything it started: tools/with-wine.sh ctest --preset win32 -R e2e
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/tools/winenv.sh"
-export QF_WINE=$(wine_flavour)
 trap wine_env_stop EXIT
 wine_env_start
 "$@"

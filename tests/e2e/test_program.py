@@ -163,8 +163,7 @@ class Dialogs(unittest.TestCase):
         link_x, link_y = x + 190, y + 237  # inside the link, whatever the font's base units
         run('xdotool', 'mousemove', '--sync', str(link_x - 8), str(link_y))
         run('xdotool', 'mousemove', '--sync', str(link_x), str(link_y))
-        time.sleep(0.3)
-        click(link_x, link_y)
+        click(link_x, link_y)  # input arrives in order: the moves over the link come first
         self.assertTrue(wait_for(lambda: os.path.exists(opened), 15), 'the shell opened nothing')
         with open(opened) as f:
             self.assertEqual([url.rstrip('/') for url in f.read().split()], ['http://quilmaren.com'])

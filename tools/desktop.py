@@ -3,6 +3,7 @@ icon, its menu, the keyboard and the mouse, with screenshots to read pixels from
 
 Needs WINEPREFIX and DISPLAY set up (tools/winenv.sh) and xdotool and ImageMagick.
 """
+import ctypes
 import datetime
 import os
 import re
@@ -177,6 +178,43 @@ def drag(x0, y0, x1, y1):
         run('xdotool', 'mousemove', '--sync', str(x0 + (x1 - x0) * i // 5), str(y0 + (y1 - y0) * i // 5))
         time.sleep(0.05)
     run('xdotool', 'mouseup', '1')
+
+
+class _CursorImage(ctypes.Structure):
+    _fields_ = [('x', ctypes.c_short), ('y', ctypes.c_short), ('width', ctypes.c_ushort),
+                ('height', ctypes.c_ushort), ('xhot', ctypes.c_ushort), ('yhot', ctypes.c_ushort),
+                ('serial', ctypes.c_ulong), ('pixels', ctypes.c_void_p)]
+
+
+_x11 = None
+
+
+def pointer_hot_spot():
+    """The hot spot of the pointer's shape as the X server shows it (XFixes)."""
+    global _x11
+    if not _x11:
+        xlib, xfixes = ctypes.CDLL('libX11.so.6'), ctypes.CDLL('libXfixes.so.3')
+        xlib.XOpenDisplay.restype = ctypes.c_void_p
+        xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        xlib.XFree.argtypes = [ctypes.c_void_p]
+        xfixes.XFixesGetCursorImage.restype = ctypes.POINTER(_CursorImage)
+        xfixes.XFixesGetCursorImage.argtypes = [ctypes.c_void_p]
+        display = xlib.XOpenDisplay(None)
+        assert display, 'cannot open the X display'
+        _x11 = xlib, xfixes, display
+    xlib, xfixes, display = _x11
+    image = xfixes.XFixesGetCursorImage(display)
+    assert image, 'XFixes gave no cursor image'
+    hot = image.contents.xhot, image.contents.yhot
+    xlib.XFree(image)
+    return hot
+
+
+def hover(x, y):
+    """Moves onto (x, y) from just left of it, as a hand would; returns the pointer's hot spot."""
+    run('xdotool', 'mousemove', '--sync', str(x - 8), str(y))
+    run('xdotool', 'mousemove', '--sync', str(x), str(y))
+    return pointer_hot_spot()
 
 
 # ---- the program

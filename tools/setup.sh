@@ -7,7 +7,7 @@ packages=(
     cmake make g++ python3 git
     g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-tools
     googletest clang libclang-rt-14-dev
-    wine wine32:i386 fonts-wine xvfb xdotool imagemagick x11-utils python3-pefile nsis
+    wine wine32:i386 fonts-wine xvfb xdotool imagemagick x11-utils libxfixes3 python3-pefile nsis
 )
 # A kernel without ia32 emulation runs no 32-bit programs, 32-bit Wine included: the
 # Win32 tests then run as a 64-bit build under 64-bit Wine.

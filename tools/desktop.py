@@ -158,8 +158,16 @@ def tray_icon_shown():
 
 # ---- the pointer and the keyboard
 
+def move(x, y):
+    """Moves the pointer and waits until it is there. xdotool's --sync waits for the pointer
+    to leave where it was, which takes its 15 s time-out when it is there already."""
+    here = dict(part.split(':') for part in run('xdotool', 'getmouselocation').split()[:2])
+    if (int(here['x']), int(here['y'])) != (x, y):
+        run('xdotool', 'mousemove', '--sync', str(x), str(y))
+
+
 def click(x, y, button=1):
-    run('xdotool', 'mousemove', '--sync', str(x), str(y))
+    move(x, y)
     run('xdotool', 'click', str(button))
 
 
@@ -171,11 +179,11 @@ def press(window, *keys):
 
 
 def drag(x0, y0, x1, y1):
-    run('xdotool', 'mousemove', '--sync', str(x0), str(y0))
+    move(x0, y0)
     run('xdotool', 'mousedown', '1')
     time.sleep(0.2)
     for i in range(1, 6):
-        run('xdotool', 'mousemove', '--sync', str(x0 + (x1 - x0) * i // 5), str(y0 + (y1 - y0) * i // 5))
+        move(x0 + (x1 - x0) * i // 5, y0 + (y1 - y0) * i // 5)
         time.sleep(0.05)
     run('xdotool', 'mouseup', '1')
 
@@ -212,12 +220,15 @@ def pointer_hot_spot():
 
 def hover(x, y):
     """Moves onto (x, y) from just left of it, as a hand would; returns the pointer's hot spot."""
-    run('xdotool', 'mousemove', '--sync', str(x - 8), str(y))
-    run('xdotool', 'mousemove', '--sync', str(x), str(y))
+    move(x - 8, y)
+    move(x, y)
     return pointer_hot_spot()
 
 
 # ---- the program
+
+_tray_clicks = 0
+
 
 class Program:
     """One run of the executable."""
@@ -238,14 +249,17 @@ class Program:
             return None
 
     def open_menu(self, button=1):
-        """Clicks the tray icon; returns the menu window and its geometry."""
+        """Clicks the tray icon; returns the menu window and its geometry, or (None, None)."""
+        global _tray_clicks
         x, y, _ = tray_cells()
-        for _ in range(3):  # a click landing while a closing menu still holds the pointer is lost
-            click(x + 10, y + 10, button)
-            menu = wait_for(menus, 2)
-            if menu:
-                return menu[0], geometry(menu[0])
-        return None, None
+        # Two presses on one spot within the double-click time make a double click, which
+        # opens no menu: successive clicks alternate between two points of the icon that lie
+        # outside each other's double-click rectangle.
+        offset = (5, 14)[_tray_clicks % 2]
+        _tray_clicks += 1
+        click(x + offset, y + offset, button)
+        menu = wait_for(menus, 5)
+        return (menu[0], geometry(menu[0])) if menu else (None, None)
 
     def choose(self, item, button=1):
         """Opens the menu and clicks "Setup", "Help" or "Exit" by position."""

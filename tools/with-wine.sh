@@ -4,5 +4,6 @@
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/tools/winenv.sh"
 trap wine_env_stop EXIT
+trap "exit 143" TERM INT
 wine_env_start
 "$@"

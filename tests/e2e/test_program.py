@@ -167,7 +167,7 @@ class Dialogs(WithSetup, unittest.TestCase):
 
         window, x, y = self.open_setup()
         link_x, link_y = x + 190, y + 237  # inside the link, whatever the font's base units
-        # The closing tray menu may still hold the pointer; like a person, move again until the hand shows.
+        # Only a click after a move over the link opens it: like a person, move until the hand shows.
         self.assertTrue(wait_for(lambda: hover(link_x, link_y) == HAND_HOT_SPOT, 10),
                         'the pointer did not become the hand over the link')
         click(link_x, link_y)

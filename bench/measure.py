@@ -165,9 +165,10 @@ def main():
                  '%.1f / %.1f / %.1f' % size_b[:3], 'code + data %.1f KiB' % (size_p[0] + size_p[1]),
                  'code + data ≤ 150 KiB'))
 
-    print('Measured %s on %s (%s, %d cores), Wine %s, Xvfb; medians of %d runs.\n' % (
+    build = {0x14c: '32-bit build', 0x8664: '64-bit test build'}[pefile.PE(product, fast_load=True).FILE_HEADER.Machine]
+    print('Measured %s on %s (%s, %d cores), %s, Wine %s, Xvfb; medians of %d runs.\n' % (
         datetime.date.today().isoformat(), platform.node() or 'this machine', platform.machine(), os.cpu_count(),
-        run('wine', '--version').strip().replace('wine-', ''), RUNS))
+        build, run('wine', '--version').strip().replace('wine-', ''), RUNS))
     print('| Measure | Quilmaren Filters | Baseline tray program | Difference | Target |')
     print('|---|---|---|---|---|')
     for row in rows:

@@ -122,7 +122,6 @@ class WithSetup:
 
 
 class Dialogs(WithSetup, unittest.TestCase):
-
     def test_setup_lists_change_with_the_keyboard_and_ok_stores_them(self):
         window, x, y = self.open_setup()
         Shot(os.path.join(SHOTS, 'setup.png'))
@@ -178,6 +177,7 @@ class Dialogs(WithSetup, unittest.TestCase):
         self.assertTrue(wait_for(lambda: hover(x + 40, y + 170) != HAND_HOT_SPOT, 5),
                         'the hand stayed after the pointer left the link')
         press(window, 'Escape')
+
 
 class Tick(WithSetup, unittest.TestCase):
     """Waits for the program's own one-minute timer; run beside the others on a display and

@@ -2,7 +2,7 @@
 
 /* Colour-table entries of a packed DIB: biClrUsed when it gives them, else all that
    biBitCount allows (none above 8 bits, where a table is optional). */
-int DibColourCount(const BITMAPINFOHEADER *header)
+static int DibColourCount(const BITMAPINFOHEADER *header)
 {
     int most = header->biBitCount <= 8 ? 1 << header->biBitCount : 256;
     if (header->biClrUsed)
@@ -11,7 +11,7 @@ int DibColourCount(const BITMAPINFOHEADER *header)
 }
 
 /* The pixel rows: after the header (whatever its version), its colour masks and its table. */
-const BYTE *DibBits(const BITMAPINFOHEADER *header)
+static const BYTE *DibBits(const BITMAPINFOHEADER *header)
 {
     int masks = header->biSize == sizeof(BITMAPINFOHEADER) && header->biCompression == BI_BITFIELDS ? 3 : 0;
     return (const BYTE *) header + header->biSize + 4 * (masks + DibColourCount(header));

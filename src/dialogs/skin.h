@@ -33,8 +33,6 @@ struct DialogSkin {
 HBITMAP LoadSkinBitmap(LPCSTR name, HINSTANCE instance, HPALETTE *palette);
 HBITMAP CreateSkinBitmap(const BITMAPINFOHEADER *header, HPALETTE *palette);
 HPALETTE CreateDibPalette(const BITMAPINFOHEADER *header, int *entries);
-int DibColourCount(const BITMAPINFOHEADER *header);
-const BYTE *DibBits(const BITMAPINFOHEADER *header);
 void DrawKeyedBitmap(HDC target, HBITMAP bitmap, HPALETTE palette, COLORREF key, int width, int height);
 void PaintSkin(HDC target, HBITMAP bitmap, HPALETTE palette, COLORREF key);
 

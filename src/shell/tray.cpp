@@ -2,8 +2,6 @@
 #include "resource.h"
 #include "shell.h"
 
-#include <shellapi.h>
-
 #ifndef _WIN64 /* the 64-bit build, for tests on kernels without 32-bit programs, has its own */
 static_assert(TRAY_RECORD_SIZE == 504, "tray record size");
 #endif
@@ -11,6 +9,15 @@ static_assert(TRAY_RECORD_SIZE == 504, "tray record size");
 static HMENU trayMenu;  /* "QUILMAREN", loaded with the icon */
 static HMENU trayPopup; /* its "&File" popup, the menu shown */
 static int trayRetriesLeft;
+
+/* A record naming our icon (icon 1 of the main window), every other field zero. */
+static void InitTrayRecord(NOTIFYICONDATAA *data, HWND window)
+{
+    ZeroMemory(data, sizeof *data);
+    data->cbSize = TRAY_RECORD_SIZE;
+    data->hWnd = window;
+    data->uID = TRAY_ICON_ID;
+}
 
 /* Adds icon 1 with its tooltip; the menu is loaded once and kept until removal. */
 BOOL AddTrayIcon(HWND window)
@@ -22,10 +29,7 @@ BOOL AddTrayIcon(HWND window)
     }
 
     NOTIFYICONDATAA data;
-    ZeroMemory(&data, sizeof data);
-    data.cbSize = TRAY_RECORD_SIZE;
-    data.hWnd = window;
-    data.uID = TRAY_ICON_ID;
+    InitTrayRecord(&data, window);
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = WM_TRAYNOTIFY;
     data.hIcon = icon;
@@ -53,10 +57,7 @@ void ShowTrayIcon(HWND window)
 BOOL TrayIconExists(HWND window)
 {
     NOTIFYICONDATAA data;
-    ZeroMemory(&data, sizeof data);
-    data.cbSize = TRAY_RECORD_SIZE;
-    data.hWnd = window;
-    data.uID = TRAY_ICON_ID;
+    InitTrayRecord(&data, window);
     data.uFlags = NIF_TIP;
     lstrcpynA(data.szTip, "Quilmaren Filters", sizeof data.szTip);
     return Shell_NotifyIconA(NIM_MODIFY, &data);
@@ -77,10 +78,7 @@ void RemoveTrayIcon(HWND window)
     trayMenu = trayPopup = NULL;
 
     NOTIFYICONDATAA data;
-    ZeroMemory(&data, sizeof data);
-    data.cbSize = TRAY_RECORD_SIZE;
-    data.hWnd = window;
-    data.uID = TRAY_ICON_ID;
+    InitTrayRecord(&data, window);
     Shell_NotifyIconA(NIM_DELETE, &data);
 }
 

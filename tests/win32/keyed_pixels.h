@@ -25,13 +25,14 @@ inline BITMAPINFO TopDown32(int width, int height)
     return info;
 }
 
-/* A skin-sized bitmap (not selected into any DC) as 0x00RRGGBB pixels, top row first. */
-inline std::vector<DWORD> BitmapPixels(HBITMAP bitmap)
+/* A bitmap (not selected into any DC), skin-sized unless told, as 0x00RRGGBB pixels, top
+   row first. */
+inline std::vector<DWORD> BitmapPixels(HBITMAP bitmap, int width = SKIN_SIZE, int height = SKIN_SIZE)
 {
-    std::vector<DWORD> pixels(SKIN_SIZE * SKIN_SIZE);
-    BITMAPINFO info = TopDown32(SKIN_SIZE, SKIN_SIZE);
+    std::vector<DWORD> pixels(width * height);
+    BITMAPINFO info = TopDown32(width, height);
     HDC screen = GetDC(NULL);
-    GetDIBits(screen, bitmap, 0, SKIN_SIZE, pixels.data(), &info, DIB_RGB_COLORS);
+    GetDIBits(screen, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
     ReleaseDC(NULL, screen);
     for (DWORD &p : pixels)
         p &= 0xFFFFFF;

@@ -194,19 +194,6 @@ std::vector<BYTE> PackedDib(DWORD headerSize, LONG width, WORD bits, DWORD colou
     return dib;
 }
 
-/* A 2 x 2 bitmap's pixels as 0x00RRGGBB, top row first. */
-std::vector<DWORD> TwoByTwo(HBITMAP bitmap)
-{
-    std::vector<DWORD> pixels(4);
-    BITMAPINFO info = TopDown32(2, 2);
-    HDC screen = GetDC(NULL);
-    GetDIBits(screen, bitmap, 0, 2, pixels.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(NULL, screen);
-    for (DWORD &p : pixels)
-        p &= 0xFFFFFF;
-    return pixels;
-}
-
 TEST(SkinLoading, HeaderSizeAndColourCountPlaceTheTableAndPixels)
 {
     const RGBQUAD red = {0, 0, 255, 0}, blue = {255, 0, 0, 0}, green = {0, 255, 0, 0};
@@ -232,7 +219,7 @@ TEST(SkinLoading, HeaderSizeAndColourCountPlaceTheTableAndPixels)
         HPALETTE palette;
         HBITMAP bitmap = CreateSkinBitmap((const BITMAPINFOHEADER *) c.dib.data(), &palette);
         ASSERT_TRUE(bitmap);
-        EXPECT_EQ(TwoByTwo(bitmap), expected);
+        EXPECT_EQ(BitmapPixels(bitmap, 2, 2), expected);
         EXPECT_EQ(palette ? (int) GetPaletteEntries(palette, 0, 0, NULL) : 0, c.paletteEntries);
         DeleteObject(bitmap);
         DeleteObject(palette);

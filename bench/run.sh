@@ -8,12 +8,9 @@ cd "$root" || exit 1
 . "$root/tools/winenv.sh"
 # The shipped program is the 32-bit build; where only 64-bit Wine starts, the 64-bit test
 # build is measured instead, and the table's heading says so.
-case "$QF_WINE" in
-32) preset=win32 ;;
-64) preset=win64
-    echo "This kernel runs no 32-bit programs: measuring the 64-bit test build." >&2 ;;
-*) echo "Wine cannot start here." >&2; exit 1 ;;
-esac
+preset=$QF_WINE_PRESET
+[ -n "$preset" ] || { echo "Wine cannot start here." >&2; exit 1; }
+[ "$preset" = win64 ] && echo "This kernel runs no 32-bit programs: measuring the 64-bit test build." >&2
 cmake --preset $preset >/dev/null &&
     cmake --build --preset $preset --target QuilmarenFilters bench_baseline bench_paint -j "$(nproc)" >/dev/null || exit 1
 

@@ -8,9 +8,8 @@ cd "$root" || exit 1
 "$root/tools/setup.sh" || exit 1
 . "$root/tools/winenv.sh"
 # Where only 64-bit Wine starts, the soak runs on the 64-bit build of the same sources.
-preset=win32
-[ "$QF_WINE" = 64 ] && preset=win64
-[ -n "$QF_WINE" ] || { echo "Wine cannot start here" >&2; exit 1; }
+preset=$QF_WINE_PRESET
+[ -n "$preset" ] || { echo "Wine cannot start here" >&2; exit 1; }
 cmake --preset $preset >/dev/null &&
     cmake --build --preset $preset --target win32_dialog_tests bare_resources -j "$(nproc)" >/dev/null || exit 1
 

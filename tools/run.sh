@@ -19,7 +19,7 @@ build() {
 build win32
 exe="$root/build/win32/QuilmarenFilters.exe"
 echo "Built $exe ($(stat -c %s "$exe") bytes)"
-if [ "$QF_WINE" = 64 ]; then
+if [ "$QF_WINE_PRESET" = win64 ]; then
     build win64
     exe="$root/build/win64/QuilmarenFilters.exe"
     echo "This kernel runs no 32-bit programs: running $exe, a 64-bit build of the same sources."

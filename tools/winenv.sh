@@ -11,8 +11,14 @@ wine_flavour() {
     fi
 }
 
-# The flavour, once, for the scripts that source this file.
+# The flavour, once, for the scripts that source this file, and the preset whose programs
+# that Wine runs: the shipped 32-bit build, or the 64-bit build of the same sources.
 export QF_WINE=${QF_WINE-$(wine_flavour)}
+case "$QF_WINE" in
+32) QF_WINE_PRESET=win32 ;;
+64) QF_WINE_PRESET=win64 ;;
+*) QF_WINE_PRESET= ;;
+esac
 
 wine_env_start() {
     QF_RUN_DIR=$(mktemp -d /tmp/quilmaren.XXXXXX)

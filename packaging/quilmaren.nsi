@@ -41,9 +41,12 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
+Var WasRunning ; a copy was running when we closed it: it is started again if we give up
+
 ; Asks every running copy to close through its hidden window, then waits until the
 ; executable is free, so an upgrade or removal never meets a locked file.
 !macro CloseRunningProgram
+    StrCpy $WasRunning 0
     StrCpy $R1 0
     ${Do}
         FindWindow $R0 "${WINDOW_CLASS}"
@@ -51,6 +54,7 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
         ${OrIf} $R1 >= 50
             ${Break}
         ${EndIf}
+        StrCpy $WasRunning 1
         SendMessage $R0 ${WM_CLOSE} 0 0 /TIMEOUT=2000
         Sleep 100
         IntOp $R1 $R1 + 1
@@ -107,13 +111,17 @@ SectionEnd
 
 Section "Uninstall"
     !insertmacro CloseRunningProgram
-    ; A copy still running or the file locked: say so, and leave the uninstaller and the
-    ; Apps entry in place so that it can be run again.
+    ; Our own copy is closed by now, so another program holds the file (a virus scanner or
+    ; a backup, say). Give the reminders back if they were running, say so, and leave the
+    ; uninstaller and the Apps entry in place so that it can be run again.
     ClearErrors
     Delete "$INSTDIR\${EXE_NAME}"
     ${If} ${Errors}
     ${OrIf} ${FileExists} "$INSTDIR\${EXE_NAME}"
-        MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} could not be removed because $INSTDIR\${EXE_NAME} is in use. Close it (Exit in the star's menu) and run the uninstaller again." /SD IDOK
+        ${If} $WasRunning == 1
+            Exec '"$INSTDIR\${EXE_NAME}"'
+        ${EndIf}
+        MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} could not be removed: another program, such as a virus scanner or a backup, is using $INSTDIR\${EXE_NAME}. Wait until it has finished, then run the uninstaller again." /SD IDOK
         SetErrorLevel 2
         Abort
     ${EndIf}

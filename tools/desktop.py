@@ -70,6 +70,36 @@ def settings():
     return found
 
 
+# ---- processes
+
+def wine_processes(program):
+    """The Linux process ids of this prefix's copies of program (a Unix path), however it was
+    started: by its Unix path, or by a long or short Windows path, as an installer or the
+    shell starts it. Copies in other prefixes, and drivers whose arguments merely name the
+    file, do not count."""
+    prefix = os.path.realpath(os.environ['WINEPREFIX'])
+    unix = os.path.realpath(program)
+    found = []
+    for pid in filter(str.isdigit, os.listdir('/proc')):
+        try:
+            with open('/proc/%s/environ' % pid, 'rb') as f:
+                env = dict(v.split(b'=', 1) for v in f.read().split(b'\0') if b'=' in v)
+            if os.path.realpath(env.get(b'WINEPREFIX', b'').decode()) != prefix:
+                continue
+            with open('/proc/%s/cmdline' % pid, 'rb') as f:
+                image = f.read().split(b'\0')[0].decode(errors='replace').strip('"')
+            cwd = os.readlink('/proc/%s/cwd' % pid)
+        except OSError:
+            continue  # gone, or not ours to read
+        if re.split(r'[\\/]', image)[-1].lower() != os.path.basename(unix).lower():
+            continue
+        if re.match(r'[A-Za-z]:\\', image):
+            image = run('winepath', '-u', image).strip()
+        if os.path.realpath(os.path.join(cwd, image)) == unix:
+            found.append(int(pid))
+    return found
+
+
 # ---- windows
 
 def visible_windows(cls=PROGRAM_CLASS):

@@ -8,7 +8,7 @@ import sys
 import unittest
 import zipfile
 
-from desktop import run, set_settings, settings, tray_icon_shown, wait_for
+from desktop import run, set_settings, settings, tray_icon_shown, wait_for, wine_processes
 
 SETUP = ZIP = PROGRAM = HOLD_FILE = VERSION = None
 RUN_KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
@@ -31,11 +31,6 @@ def reg_values(key):
     return values
 
 
-def copies():
-    """The process ids of the running copies of the program."""
-    return set(run('pgrep', '-f', r'QuilmarenFilters\.exe').split())
-
-
 def quiet(*args):
     return subprocess.run(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120).returncode
 
@@ -48,6 +43,11 @@ class Packages(unittest.TestCase):
         shortcut = windows_folder('APPDATA', 'Microsoft', 'Windows', 'Start Menu', 'Programs',
                                   'Quilmaren Filters.lnk')
         program, uninstaller = os.path.join(folder, 'QuilmarenFilters.exe'), os.path.join(folder, 'Uninstall.exe')
+
+        def copies():
+            """The installed program's running copies in this prefix, by process id."""
+            return set(wine_processes(program))
+
         self.addCleanup(lambda: run('wine', 'reg', 'delete', UNINSTALL_KEY, '/f'))
         self.addCleanup(lambda: run('wine', 'reg', 'delete', RUN_KEY, '/v', 'Quilmaren Filters', '/f'))
 
@@ -75,7 +75,9 @@ class Packages(unittest.TestCase):
             self.assertTrue(replaced, 'the old copy was not closed, or the new one did not start')
             self.assertTrue(wait_for(tray_icon_shown, 20))
 
-        with self.subTest('an uninstall that cannot remove the program says so and keeps everything'):
+        with self.subTest('an uninstall that cannot remove the program keeps everything and the reminders'):
+            running = copies()
+            self.assertEqual(len(running), 1)
             holder = subprocess.Popen(['wine', HOLD_FILE, run('winepath', '-w', program).strip()],
                                       stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                       text=True)
@@ -88,11 +90,15 @@ class Packages(unittest.TestCase):
                 self.assertNotEqual(code, 0, 'a failed uninstall reported success')
                 self.assertTrue(os.path.exists(program) and os.path.exists(uninstaller))
                 self.assertEqual(reg_values(UNINSTALL_KEY).get('DisplayName'), 'Quilmaren Filters')
+                restarted = wait_for(lambda: len(copies()) == 1 and not copies() & running, 20)
+                self.assertTrue(restarted, 'the program was not started again after the failed uninstall')
+                self.assertTrue(wait_for(tray_icon_shown, 20))
             finally:
                 holder.stdin.close()
                 holder.wait(30)
 
-        with self.subTest('silent uninstall removes what it installed and keeps the settings'):
+        with self.subTest('silent uninstall closes the program, removes what it installed and keeps the settings'):
+            self.assertEqual(len(copies()), 1, 'no running copy for the uninstall to close')
             quiet('wine', uninstaller, '/S')  # copies itself away and returns at once
             self.assertTrue(wait_for(lambda: not os.path.exists(folder), 30), 'the folder stayed')
             self.assertFalse(os.path.exists(shortcut))

@@ -183,6 +183,14 @@ TEST_F(Shell, RecreatedNotificationAreaGetsTheIconBack)
     EXPECT_TRUE(MenuOpens(window, 1, WM_RBUTTONDOWN)); /* and still has its menu */
 }
 
+template <class Condition> bool WaitFor(Condition done, int milliseconds = 20000)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < (DWORD) milliseconds; Sleep(50))
+        if (done())
+            return true;
+    return done();
+}
+
 /* A notification area that fails adds: a given number of them, or every one. */
 typedef BOOL(WINAPI *NotifyProc)(DWORD, PNOTIFYICONDATAA);
 NotifyProc realNotify;
@@ -203,38 +211,78 @@ BOOL WINAPI FlakyNotify(DWORD message, PNOTIFYICONDATAA data)
     return realNotify(message, data);
 }
 
-TEST_F(Shell, FailedAddIsRetriedUntilExactlyOneIconOrTheLimit)
+/* The retry timer as the program sets it, run fast: the ticks come from a real timer, so a
+   program that never sets it, or kills it early, shows it. */
+typedef UINT_PTR(WINAPI *SetTimerProc)(HWND, UINT_PTR, UINT, TIMERPROC);
+typedef BOOL(WINAPI *KillTimerProc)(HWND, UINT_PTR);
+SetTimerProc realSetTimer;
+KillTimerProc realKillTimer;
+UINT retryPeriod; /* as asked for; 0 when never set */
+bool retryKilled;
+
+UINT_PTR WINAPI FastRetryTimer(HWND window, UINT_PTR id, UINT period, TIMERPROC proc)
 {
-    realNotify = (NotifyProc) (void (*)(void)) GetProcAddress(GetModuleHandleA("shell32.dll"), "Shell_NotifyIconA");
+    if (id != TRAY_RETRY_TIMER_ID)
+        return realSetTimer(window, id, period, proc);
+    retryPeriod = period;
+    return realSetTimer(window, id, 10, proc);
+}
+
+BOOL WINAPI WatchedKillTimer(HWND window, UINT_PTR id)
+{
+    BOOL existed = realKillTimer(window, id);
+    if (id == TRAY_RETRY_TIMER_ID && existed)
+        retryKilled = true;
+    return existed;
+}
+
+TEST_F(Shell, FailedAddIsRetriedOnItsTimerUntilExactlyOneIconOrTheLimit)
+{
+    HMODULE shell32 = GetModuleHandleA("shell32.dll"), user32 = GetModuleHandleA("user32.dll");
+    realNotify = (NotifyProc) (void (*)(void)) GetProcAddress(shell32, "Shell_NotifyIconA");
+    realSetTimer = (SetTimerProc) (void (*)(void)) GetProcAddress(user32, "SetTimer");
+    realKillTimer = (KillTimerProc) (void (*)(void)) GetProcAddress(user32, "KillTimer");
     ASSERT_GT(PatchImport("shell32.dll", (const void *) realNotify, (const void *) FlakyNotify), 0);
+    ASSERT_GT(PatchImport("user32.dll", (const void *) realSetTimer, (const void *) FastRetryTimer), 0);
+    ASSERT_GT(PatchImport("user32.dll", (const void *) realKillTimer, (const void *) WatchedKillTimer), 0);
     const struct {
         int line;
         int failures;
         bool goesThrough;
-        int ticks;     /* retry ticks delivered */
-        int adds;      /* add calls in all */
+        UINT period; /* of the retry timer; 0: never set */
+        int adds;    /* add calls in all */
         bool icon;
     } cases[] = {
-        {__LINE__, 0, false, 0, 1, true},                 /* ready at once: no retries */
-        {__LINE__, 3, false, 3, 4, true},                 /* busy for three tries */
-        {__LINE__, 1, true, 1, 2, true},                  /* the timed-out add did land */
-        {__LINE__, 1000, false, TRAY_RETRY_LIMIT, 1 + TRAY_RETRY_LIMIT, false}, /* gives up */
+        {__LINE__, 0, false, 0, 1, true},                                       /* ready at once */
+        {__LINE__, 3, false, TRAY_RETRY_PERIOD_MS, 4, true},                    /* busy for three tries */
+        {__LINE__, 1, true, TRAY_RETRY_PERIOD_MS, 2, true},                     /* the timed-out add did land */
+        {__LINE__, 1000, false, TRAY_RETRY_PERIOD_MS, 1 + TRAY_RETRY_LIMIT, false}, /* gives up */
     };
     for (const auto &c : cases) {
         SCOPED_TRACE("case at line " + std::to_string(c.line));
         addsToFail = c.failures;
         failedAddGoesThrough = c.goesThrough;
         adds = 0;
+        retryPeriod = 0;
+        retryKilled = false;
         Start();
-        for (int i = 0; i < c.ticks; i++)
-            SendMessageA(window, WM_TIMER, TRAY_RETRY_TIMER_ID, 0);
+        for (DWORD start = GetTickCount(); retryPeriod && !retryKilled && GetTickCount() - start < 30000;) {
+            MsgWaitForMultipleObjects(0, NULL, FALSE, 50, QS_ALLINPUT);
+            MSG message;
+            while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
+                DispatchMessageA(&message);
+        }
+        EXPECT_EQ(retryPeriod, c.period);
+        EXPECT_EQ(retryKilled, c.period != 0) << "the retry timer was never stopped";
+        EXPECT_FALSE(realKillTimer(window, TRAY_RETRY_TIMER_ID)) << "still retrying";
         EXPECT_EQ(adds, c.adds);
         addsToFail = 0;
         EXPECT_EQ(IconExists(window), c.icon);
-        EXPECT_FALSE(KillTimer(window, TRAY_RETRY_TIMER_ID)) << "still retrying";
         DestroyWindow(window);
         EXPECT_FALSE(IconExists(window));
     }
+    PatchImport("user32.dll", (const void *) WatchedKillTimer, (const void *) realKillTimer);
+    PatchImport("user32.dll", (const void *) FastRetryTimer, (const void *) realSetTimer);
     PatchImport("shell32.dll", (const void *) FlakyNotify, (const void *) realNotify);
 }
 
@@ -278,14 +326,6 @@ BOOL CALLBACK OnTopWindow(HWND window, LPARAM param)
     return TRUE;
 }
 
-template <class Condition> bool WaitFor(Condition done, int milliseconds = 20000)
-{
-    for (DWORD start = GetTickCount(); GetTickCount() - start < (DWORD) milliseconds; Sleep(50))
-        if (done())
-            return true;
-    return done();
-}
-
 TEST_F(Shell, PlantedWinmmBesideTheProgramIsNeverLoaded)
 {
     char temp[MAX_PATH];
@@ -309,10 +349,15 @@ TEST_F(Shell, PlantedWinmmBesideTheProgramIsNeverLoaded)
     PostMessageA(main.found, WM_TIMER, REMINDER_TIMER_ID, 0);
     HWND warning = NULL;
     EXPECT_TRUE(WaitFor([&] { return (warning = FindWindowA(NULL, WARNING_TITLE)) != NULL; }));
+    /* A 32-bit process on 64-bit Windows gets its system DLLs from SysWOW64. */
     std::string loaded = LoadedWinmm(p.hProcess);
-    char system[MAX_PATH];
+    char system[MAX_PATH] = "", wow64[MAX_PATH] = "";
     GetSystemDirectoryA(system, MAX_PATH);
-    EXPECT_EQ(lstrcmpiA(Directory(loaded).c_str(), system), 0) << "loaded " << loaded;
+    GetSystemWow64DirectoryA(wow64, MAX_PATH);
+    EXPECT_NE(lstrcmpiA(Directory(loaded).c_str(), folder.c_str()), 0) << "loaded the planted " << loaded;
+    EXPECT_TRUE(lstrcmpiA(Directory(loaded).c_str(), system) == 0 ||
+                (wow64[0] && lstrcmpiA(Directory(loaded).c_str(), wow64) == 0))
+        << "loaded " << loaded << ", not from " << system << " or " << (wow64[0] ? wow64 : "(no SysWOW64)");
 
     PostMessageA(warning, WM_COMMAND, IDOK, 0);
     PostMessageA(main.found, WM_CLOSE, 0, 0);

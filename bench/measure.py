@@ -10,7 +10,7 @@ import sys
 import time
 
 import pefile
-from desktop import TRAY_CELL, Program, run, set_settings, today_day_number, tray_cells, wait_for
+from desktop import TRAY_CELL, Program, run, set_settings, today_day_number, tray_cells, wait_for, wine_processes
 
 RUNS = 5
 START_RUNS = 15
@@ -36,20 +36,18 @@ def tray_cells_drawn():
     return drawn
 
 
-def unix_pid(exe):
-    out = run('pgrep', '-f', os.path.basename(exe)).split()
-    return [int(p) for p in out]
-
-
 def start_to_icon(exe):
     """Milliseconds from launch until its icon is drawn in the tray."""
-    wait_for(lambda: tray_cells_drawn() == 0, 10)
+    if not wait_for(lambda: tray_cells_drawn() == 0, 10):
+        sys.exit('an icon stayed in the tray after the last start: cannot time %s' % exe)
     began = time.monotonic()
     program = Program(exe)
     shown = wait_for(lambda: tray_cells_drawn() > 0, 30, 0.005)
     elapsed = (time.monotonic() - began) * 1000
     program.stop()
-    return elapsed if shown else float('nan')
+    if not shown:
+        sys.exit('%s showed no tray icon within 30 s: no start time' % exe)
+    return elapsed
 
 
 def start_times(product, baseline):
@@ -96,9 +94,13 @@ def idle_costs(exes):
     """Starts RUNS copies of each program, then reads resident memory once idle and the
     CPU time each spends over IDLE_SECONDS. Returns {exe: (rss list, cpu list)}."""
     programs = {exe: [Program(exe) for _ in range(RUNS)] for exe in exes}
-    wait_for(lambda: tray_cells_drawn() >= RUNS * len(exes), 60)
+    if not wait_for(lambda: tray_cells_drawn() >= RUNS * len(exes), 60):
+        sys.exit('not every copy showed its tray icon: no idle figures')
     time.sleep(10)
-    pids = {exe: unix_pid(exe) for exe in exes}
+    pids = {exe: wine_processes(exe) for exe in exes}
+    for exe in exes:
+        if len(pids[exe]) != RUNS:
+            sys.exit('found %d running copies of %s, not %d: no idle figures' % (len(pids[exe]), exe, RUNS))
     before = {exe: [cpu_ms(p) for p in pids[exe]] for exe in exes}
     rss = {exe: [rss_mib(p) for p in pids[exe]] for exe in exes}
     time.sleep(IDLE_SECONDS)
@@ -117,9 +119,12 @@ def paint_costs(paint_exe):
     for _ in range(RUNS):
         result = subprocess.run(['wine', paint_exe, '2000'], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                 text=True, timeout=300)
-        for line in result.stdout.splitlines():
+        lines = result.stdout.splitlines()
+        if result.returncode != 0 or len(lines) != 2:
+            sys.exit('the paint run failed (exit code %d): %s' % (result.returncode, result.stdout.strip()))
+        for line in lines:
             fields = line.split()
-            if result.returncode != 0 or fields[-1] != 'verified':
+            if fields[-1] != 'verified':
                 sys.exit('the keyed paint drew wrong pixels: %s' % line)
             runs.setdefault(fields[0], []).append((float(fields[1]), float(fields[2])))
     return {name: (statistics.median(k for k, _ in r), statistics.median(p for _, p in r)) for name, r in runs.items()}

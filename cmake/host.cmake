@@ -1,6 +1,7 @@
 # Host tests: the platform-neutral core against the test-only Win32 stand-in.
 if(QF_SANITIZE)
-    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    # -O1, as the sanitizers advise: the minute-by-minute simulations run twice as fast.
+    add_compile_options(-O1 -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined)
 endif()
 add_compile_options(-Wall -Wextra)
@@ -17,7 +18,8 @@ target_link_libraries(reminder_host PUBLIC fakewin)
 add_executable(host_tests
     tests/host/test_daynumber.cpp
     tests/host/test_settings.cpp
-    tests/host/test_check.cpp)
+    tests/host/test_check.cpp
+    tests/host/test_forecast.cpp)
 target_link_libraries(host_tests PRIVATE reminder_host GTest::gtest_main)
 gtest_discover_tests(host_tests TEST_PREFIX "host." DISCOVERY_TIMEOUT 30)
 

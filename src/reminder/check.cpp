@@ -3,6 +3,29 @@
 ReminderState reminderState;
 HINSTANCE hInst; /* the module, set by WinMain before the first check */
 
+/* Is day a whole, non-zero number of periods from the start, either way? Wide arithmetic:
+   hand-edited extremes must not overflow. */
+static int IsDueDay(long long day, long long start, long long period)
+{
+    return day != start && (day - start) % period == 0;
+}
+
+/* The first due day after day; step is the period's size. */
+static long long NextDueDay(long long day, long long start, long long step)
+{
+    long long next = day + step - ((day - start) % step + step) % step;
+    return next == start ? next + step : next;
+}
+
+/* The warning's minute of the day; outside 0-1439 for hand-edited times. Both settings are
+   stored as value + 1: (hours - 1) * 60 + (minutes - 1) is hours * 60 + minutes - 61. */
+static long long WarningTarget(void)
+{
+    long long hours = ReadSettingOr(SETTING_HOURS, DEFAULT_HOURS);
+    long long minutes = ReadSettingOr(SETTING_MINUTES, DEFAULT_MINUTES);
+    return hours * 60 + minutes - 61;
+}
+
 /* Is today a whole, non-zero number of periods from the start day? Records the
    start day on the first run, and marks a newly seen due day as pending. */
 int IsWarningDay(void)
@@ -16,12 +39,7 @@ int IsWarningDay(void)
     }
 
     int period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
-    if (today == start)
-        return 0;
-
-    /* Wide arithmetic: hand-edited extremes must not overflow. */
-    long long difference = (long long) today - start;
-    if (difference % period != 0)
+    if (!IsDueDay(today, start, period))
         return 0;
 
     if (today != reminderState.lastDueDay) {
@@ -37,15 +55,54 @@ int IsWarningTime(void)
     SYSTEMTIME now;
     GetLocalTime(&now);
     long long minute = now.wHour * 60 + now.wMinute;
-
-    long long hours = ReadSettingOr(SETTING_HOURS, DEFAULT_HOURS);
-    long long minutes = ReadSettingOr(SETTING_MINUTES, DEFAULT_MINUTES);
-    /* Both are stored as value + 1: (hours - 1) * 60 + (minutes - 1) is hours * 60 + minutes - 61. */
-    long long target = hours * 60 + minutes - 61;
+    long long target = WarningTarget();
 
     if (reminderState.warningPending)
         return minute >= target;
     return minute == target;
+}
+
+/* When the check will next warn, if it runs once a minute from (day, minute) on: the same
+   rules, the stored settings and the current state, played forward. Answers 0 when no check
+   ever will (a time beyond the day). A minute of 1440 is the next day's first. */
+int ForecastWarning(DayNumber day, int minute, ReminderForecast *when)
+{
+    long long start = ReadSettingInt(SETTING_START_DAY);
+    long long period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
+    long long target = WarningTarget();
+    if (target >= MINUTES_PER_DAY)
+        return 0;
+
+    long long d = day, from = minute;
+    if (from >= MINUTES_PER_DAY) {
+        d++;
+        from = 0;
+    }
+    if (start == 0)
+        start = d; /* the first check records its own day */
+    long long step = period < 0 ? -period : period;
+    long long lastDueDay = reminderState.lastDueDay;
+    int pending = reminderState.warningPending;
+    if (!IsDueDay(d, start, period)) {
+        d = NextDueDay(d, start, step);
+        from = 0;
+    }
+    /* A pending day always warns; only a day already seen, with its warning fired, can pass
+       without one, so the third due day at the latest warns. */
+    for (;;) {
+        if (d != lastDueDay) {
+            lastDueDay = d;
+            pending = 1;
+        }
+        long long at = pending && from > target ? from : target;
+        if (at >= from) {
+            when->day = d;
+            when->minute = (int) at;
+            return 1;
+        }
+        d = NextDueDay(d, start, step);
+        from = 0;
+    }
 }
 
 typedef BOOL(WINAPI *PlaySoundProc)(LPCSTR sound, HMODULE module, DWORD flags);
@@ -83,14 +140,65 @@ static void PlayAlarm(void)
         play("ALARM", hInst, SND_RESOURCE);
 }
 
-/* The once-a-minute check: alarm, then the modal warning when due. */
+typedef HRESULT(WINAPI *QueryNotificationStateProc)(QUERY_USER_NOTIFICATION_STATE *state);
+
+/* What Windows says of interrupting the person now. Looked up at run time: where the call is
+   missing or fails, a warning may always interrupt, as it did before. */
+static int UserNotificationState(void)
+{
+    QueryNotificationStateProc query = (QueryNotificationStateProc) (void (*)(void)) GetProcAddress(
+        GetModuleHandleA("shell32.dll"), "SHQueryUserNotificationState");
+    QUERY_USER_NOTIFICATION_STATE state;
+    if (!query || FAILED(query(&state)))
+        return QUNS_ACCEPTS_NOTIFICATIONS;
+    return state;
+}
+
+/* What holds a due warning back now: the notification state, or 0 when it may be shown.
+   Away (locked, screen saver, another session) holds it until the person is back; busy
+   (full screen, presenting, quiet time) for a while at most. */
+static int HoldingState(long long minutesDue)
+{
+    int state = UserNotificationState();
+    switch (state) {
+    case QUNS_NOT_PRESENT: return state;
+    case QUNS_BUSY:
+    case QUNS_RUNNING_D3D_FULL_SCREEN:
+    case QUNS_PRESENTATION_MODE:
+    case QUNS_QUIET_TIME:
+    case QUNS_APP: return minutesDue < BUSY_HOLD_MINUTES ? state : 0;
+    default: return 0;
+    }
+}
+
+/* The local time as a running minute count, for how long a warning has waited. */
+static long long MinuteCount(void)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return (long long) GetDayNumber() * MINUTES_PER_DAY + now.wHour * 60 + now.wMinute;
+}
+
+/* The once-a-minute check: alarm, then the modal warning when due, unless the person is
+   away or busy; a held warning is shown at the first check that may interrupt them. */
 void CheckReminder(void)
 {
-    if (!IsWarningDay() || !IsWarningTime())
+    int due = IsWarningDay() && IsWarningTime();
+    if (!due && !reminderState.warningHeld)
+        return;
+
+    long long now = MinuteCount();
+    if (due) {
+        /* Shown or held, it no longer pends. One already held stays the one warning. */
+        reminderState.warningPending = 0;
+        if (!reminderState.warningHeld)
+            reminderState.heldSince = now;
+    }
+    /* Decided before the dialog: checks re-entered from its modal loop see the fired state. */
+    reminderState.warningHeld = HoldingState(now - reminderState.heldSince);
+    if (reminderState.warningHeld)
         return;
 
     PlayAlarm();
-    /* Cleared before the dialog: checks re-entered from its modal loop see the fired state. */
-    reminderState.warningPending = 0;
     ShowWarning();
 }

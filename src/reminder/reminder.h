@@ -25,15 +25,29 @@ typedef int DayNumber;
 /* Size of the buffer every setting is read into. */
 #define SETTING_BUFFER_SIZE 20
 
+#define MINUTES_PER_DAY 1440
+/* A warning held while the person is busy is shown anyway this long after it became due:
+   some programs leave a full-screen window up for good. */
+#define BUSY_HOLD_MINUTES 120
+
 struct ReminderState {
-    int lastDueDay;     /* most recent due day seen by IsWarningDay */
-    int warningPending; /* due day seen, warning not yet fired */
+    int lastDueDay;      /* most recent due day seen by IsWarningDay */
+    int warningPending;  /* due day seen, warning not yet fired */
+    int warningHeld;     /* a due warning waits: the notification state that holds it, else 0 */
+    long long heldSince; /* the minute it became due, counted as day number * 1440 + minute */
+};
+
+/* When the next warning comes: a day number and a minute of that day. */
+struct ReminderForecast {
+    long long day;
+    int minute;
 };
 
 extern ReminderState reminderState;
 extern HINSTANCE hInst;
 
 DayNumber GetDayNumber(void);
+int DayNumberToDate(long long day, SYSTEMTIME *date);
 
 void WriteSetting(const char *text, const char *name);
 DWORD ReadSetting(char *buffer, const char *name);
@@ -44,6 +58,7 @@ void WriteSettingInt(int value, const char *name); /* as "%i" */
 int IsWarningDay(void);
 int IsWarningTime(void);
 void CheckReminder(void);
+int ForecastWarning(DayNumber day, int minute, ReminderForecast *when);
 HMODULE LoadSystemLibrary(LPCSTR name);
 
 /* Supplied by the dialogs: the modal warning, returning once dismissed. */

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
 
     fake::Reset();
-    reminderState = ReminderState{(int) (data[0] * 0x01010101u), data[1] & 1};
+    reminderState = ReminderState{(int) (data[0] * 0x01010101u), data[1] & 1, 0, 0};
     /* Mostly this century, where the day count is exact; sometimes any year a SYSTEMTIME holds. */
     int year = (data[3] & 0x80) ? 1601 + (data[2] | (data[3] & 0x7F) << 8) % 29227 : 1980 + data[2] % 160;
     fake::SetClock(year, 1 + data[4] % 12, 1 + data[5] % 31, data[6] % 24, (data[6] >> 2) % 60);

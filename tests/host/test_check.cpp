@@ -14,7 +14,7 @@ protected:
     void SetUp() override
     {
         fake::Reset();
-        reminderState = ReminderState{0, 0};
+        reminderState = ReminderState{};
         hInst = (HINSTANCE) (uintptr_t) 0x400000;
     }
     void TearDown() override { EXPECT_EQ(fake::OpenHandles(), 0); }
@@ -125,7 +125,7 @@ TEST_F(Check, DueDaysAreWholeNonZeroPeriodsFromTheStartEitherWay)
         {__LINE__, INT_MIN, INT_MIN, false},
     };
     for (const auto &c : cases) {
-        reminderState = ReminderState{0, 0};
+        reminderState = ReminderState{};
         fake::SetText(SETTING_START_DAY, std::to_string(c.start));
         fake::SetText(SETTING_FREQUENCY, std::to_string(c.frequency));
         fake::SetClock(2009, 3, 20, 7, 0);
@@ -138,7 +138,7 @@ TEST_F(Check, ZeroOrAbsentFrequencyMeansSevenDays)
 {
     for (const char *frequency : std::initializer_list<const char *>{"0", "abc", nullptr}) {
         fake::Reset();
-        reminderState = ReminderState{0, 0};
+        reminderState = ReminderState{};
         fake::SetText(SETTING_START_DAY, "2994");
         if (frequency)
             fake::SetText(SETTING_FREQUENCY, frequency);
@@ -223,6 +223,47 @@ TEST_F(Check, WarningLeftOpenPastMidnightIntoTheNextDueDay)
     EXPECT_TRUE(CheckAt(14, 9, 0));
     EXPECT_EQ(fake::warningsShown, 2);
     EXPECT_EQ(reminderState.lastDueDay, 2996);
+}
+
+TEST_F(Check, WarningWaitsWhileThePersonIsAwayOrBusy)
+{
+    const int away = QUNS_NOT_PRESENT, free = QUNS_ACCEPTS_NOTIFICATIONS, missing = NO_NOTIFICATION_STATE,
+              fails = FAILED_NOTIFICATION_STATE;
+    struct Step {
+        int day, hour, minute, state;
+        bool warns;
+    };
+    const struct {
+        int line;
+        int period;
+        std::vector<Step> steps;
+    } cases[] = {
+        {__LINE__, 7, {{20, 7, 29, away, false}, {20, 7, 30, away, false}}},   /* away at the target time */
+        {__LINE__, 7, {{20, 7, 29, away, false}, {20, 9, 0, free, true}, {20, 9, 1, free, false}}}, /* back */
+        {__LINE__, 7, {{20, 7, 29, away, false}, {21, 0, 0, away, false}, {21, 8, 0, free, true}, {21, 8, 1, free, false}}},
+        {__LINE__, 7, {{20, 7, 29, QUNS_BUSY, false}, {20, 9, 28, QUNS_BUSY, false}, {20, 9, 29, QUNS_BUSY, true}}},
+        {__LINE__, 7, {{20, 7, 29, QUNS_PRESENTATION_MODE, false}, {20, 8, 0, QUNS_RUNNING_D3D_FULL_SCREEN, false},
+                       {20, 8, 30, QUNS_APP, false}, {20, 9, 0, QUNS_QUIET_TIME, false}, {20, 9, 29, QUNS_APP, true}}},
+        {__LINE__, 7, {{20, 7, 29, QUNS_BUSY, false}, {20, 8, 0, free, true}}}, /* busy for a while */
+        {__LINE__, 7, {{20, 7, 29, missing, true}, {20, 7, 30, missing, false}}}, /* as before */
+        {__LINE__, 7, {{20, 7, 29, fails, true}, {20, 7, 30, fails, false}}},
+        /* Away through the next due day: one warning, due since the first. Back before the
+           next one's time: the held one now, and the next still pending. */
+        {__LINE__, 1, {{20, 7, 29, away, false}, {21, 7, 29, away, false}, {21, 8, 0, QUNS_BUSY, true}, {21, 9, 0, free, false}}},
+        {__LINE__, 1, {{20, 7, 29, away, false}, {21, 6, 0, free, true}, {21, 7, 30, free, true}}},
+    };
+    for (const auto &c : cases) {
+        fake::Reset();
+        reminderState = ReminderState{};
+        StoreCycle(2994, c.period);
+        for (const auto &s : c.steps) {
+            fake::notificationState = s.state;
+            size_t alarms = fake::sounds.size();
+            EXPECT_EQ(CheckAt(s.day, s.hour, s.minute), s.warns)
+                << "case at line " << c.line << ", " << s.day << " March " << s.hour << ":" << s.minute;
+            EXPECT_EQ(fake::sounds.size() - alarms, s.warns ? 1u : 0u) << "case at line " << c.line;
+        }
+    }
 }
 
 TEST_F(Check, UnreadableRegistryNeverWarns)

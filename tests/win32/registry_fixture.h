@@ -12,7 +12,7 @@ inline void ClearSettings()
 {
     RegDeleteTreeA(HKEY_CURRENT_USER, PRODUCT_KEY);
     RegDeleteKeyA(HKEY_CURRENT_USER, PRODUCT_KEY);
-    reminderState = ReminderState{0, 0};
+    reminderState = ReminderState{};
 }
 
 inline void Store(const char *name, int value)

@@ -23,7 +23,7 @@ protected:
     {
         RegDeleteTreeA(HKEY_CURRENT_USER, productKey);
         RegDeleteKeyA(HKEY_CURRENT_USER, productKey);
-        reminderState = ReminderState{0, 0};
+        reminderState = ReminderState{};
         warnings = 0;
     }
     void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, productKey); }

@@ -24,6 +24,7 @@ int warningsShown;
 std::function<void()> onWarning;
 bool searchFlagKnown;
 std::vector<std::string> libraryLoads;
+int notificationState;
 static DWORD lastError;
 
 static SYSTEMTIME localClock;
@@ -50,6 +51,7 @@ void Reset()
     onWarning = nullptr;
     searchFlagKnown = true;
     libraryLoads.clear();
+    notificationState = NO_NOTIFICATION_STATE;
     SetClock(2009, 3, 13);
 }
 
@@ -246,9 +248,27 @@ LPSTR lstrcpynA(LPSTR to, LPCSTR from, int size)
     return to;
 }
 
+static HRESULT WINAPI QueryNotificationState(QUERY_USER_NOTIFICATION_STATE *state)
+{
+    if (notificationState == FAILED_NOTIFICATION_STATE)
+        return E_FAIL;
+    *state = (QUERY_USER_NOTIFICATION_STATE) notificationState;
+    return S_OK;
+}
+
+HMODULE GetModuleHandleA(LPCSTR name)
+{
+    return Lower(name) == "shell32.dll" ? (HMODULE) &notificationState : NULL;
+}
+
 FARPROC GetProcAddress(HMODULE module, LPCSTR name)
 {
-    return module == (HMODULE) &sounds && std::string(name) == "PlaySoundA" ? (FARPROC) (void (*)(void)) PlaySoundA : NULL;
+    if (module == (HMODULE) &sounds && std::string(name) == "PlaySoundA")
+        return (FARPROC) (void (*)(void)) PlaySoundA;
+    if (module == (HMODULE) &notificationState && std::string(name) == "SHQueryUserNotificationState" &&
+        notificationState != NO_NOTIFICATION_STATE)
+        return (FARPROC) (void (*)(void)) QueryNotificationState;
+    return NULL;
 }
 
 int lstrlenA(LPCSTR text)

@@ -35,6 +35,11 @@ extern int warningsShown;
 extern std::function<void()> onWarning; /* runs inside ShowWarning */
 extern bool searchFlagKnown;               /* LoadLibraryExA takes LOAD_LIBRARY_SEARCH_SYSTEM32 */
 extern std::vector<std::string> libraryLoads; /* each LoadLibrary call, as "name flags" or the path */
+/* What SHQueryUserNotificationState answers; NO_NOTIFICATION_STATE: shell32 lacks it,
+   FAILED_NOTIFICATION_STATE: the call fails. */
+#define NO_NOTIFICATION_STATE 0
+#define FAILED_NOTIFICATION_STATE -1
+extern int notificationState;
 
 } // namespace fake
 

@@ -54,6 +54,21 @@ typedef struct FakeSecurity *LPSECURITY_ATTRIBUTES;
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #define MAX_PATH 260
 
+typedef int32_t HRESULT;
+#define S_OK ((HRESULT) 0)
+#define E_FAIL ((HRESULT) 0x80004005)
+#define FAILED(hr) ((HRESULT) (hr) < 0)
+
+typedef enum {
+    QUNS_NOT_PRESENT = 1,
+    QUNS_BUSY = 2,
+    QUNS_RUNNING_D3D_FULL_SCREEN = 3,
+    QUNS_PRESENTATION_MODE = 4,
+    QUNS_ACCEPTS_NOTIFICATIONS = 5,
+    QUNS_QUIET_TIME = 6,
+    QUNS_APP = 7
+} QUERY_USER_NOTIFICATION_STATE;
+
 typedef struct _SYSTEMTIME {
     WORD wYear;
     WORD wMonth;
@@ -82,7 +97,8 @@ UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
 DWORD GetLastError(void);
 LPSTR lstrcpynA(LPSTR to, LPCSTR from, int size);
 typedef int (*FARPROC)(void);
-FARPROC GetProcAddress(HMODULE module, LPCSTR name); /* its "PlaySoundA" only */
+FARPROC GetProcAddress(HMODULE module, LPCSTR name); /* winmm's "PlaySoundA", shell32's SHQueryUserNotificationState */
+HMODULE GetModuleHandleA(LPCSTR name);                /* "shell32.dll" only */
 int lstrlenA(LPCSTR text);
 int wsprintfA(LPSTR buffer, LPCSTR format, ...);
 

@@ -1,0 +1,125 @@
+#include "fakewin.h"
+#include "reminder.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <random>
+#include <string>
+
+namespace {
+
+/* Sets the stand-in's clock to a day number and a minute of that day. */
+void SetClockAt(long long day, int minute)
+{
+    SYSTEMTIME date;
+    ASSERT_TRUE(DayNumberToDate(day, &date)) << day;
+    fake::SetClock(date.wYear, date.wMonth, date.wDay, minute / 60, minute % 60);
+}
+
+TEST(Forecast, DayNumbersAndDatesRoundTrip)
+{
+    fake::Reset();
+    SYSTEMTIME date;
+    for (long long day = 1; day <= 40000; day++) {
+        ASSERT_TRUE(DayNumberToDate(day, &date)) << day;
+        fake::SetClock(date.wYear, date.wMonth, date.wDay);
+        ASSERT_EQ(GetDayNumber(), day) << date.wYear << "-" << date.wMonth << "-" << date.wDay;
+    }
+    const struct {
+        long long day;
+        bool valid;
+        int year, month, dayOfMonth;
+    } edges[] = {
+        {0, false, 0, 0, 0},          {-5, false, 0, 0, 0},          {1, true, 2001, 1, 1},
+        {2994, true, 2009, 3, 13},    {36585, true, 2101, 3, 1},     /* 2100 is a leap year here */
+        {2921634, true, 9999, 12, 31}, {2921635, false, 0, 0, 0},    {LLONG_MAX / 2, false, 0, 0, 0},
+    };
+    for (const auto &e : edges) {
+        ASSERT_EQ(DayNumberToDate(e.day, &date) != 0, e.valid) << e.day;
+        if (e.valid) {
+            EXPECT_EQ(date.wYear * 10000 + date.wMonth * 100 + date.wDay, e.year * 10000 + e.month * 100 + e.dayOfMonth)
+                << e.day;
+        }
+    }
+}
+
+/* Runs the clock minute by minute through two periods and a day: every check warns exactly
+   at the moment the forecast made just before it named, and at no other. */
+void CheckAgainstForecasts(long long period, long long start, long long hours, long long minutes,
+                           ReminderState state, int firstMinute, bool storeDefaults)
+{
+    const DayNumber first = 3001; /* 20 March 2009 */
+    fake::Reset();
+    reminderState = state;
+    for (auto [name, value] : {std::pair{SETTING_START_DAY, start}, {SETTING_FREQUENCY, period},
+                               {SETTING_HOURS, hours}, {SETTING_MINUTES, minutes}})
+        if (value || storeDefaults)
+            fake::SetText(name, std::to_string(value));
+    SCOPED_TRACE("start " + std::to_string(start) + ", every " + std::to_string(period) + " days, hours " +
+                 std::to_string(hours) + ", minutes " + std::to_string(minutes) + ", last due day " +
+                 std::to_string(state.lastDueDay) + (state.warningPending ? ", pending" : ""));
+
+    long long step = period == 0 ? DEFAULT_FREQUENCY : period < 0 ? -period : period;
+    long long day = first;
+    int minute = firstMinute;
+    ReminderForecast next;
+    bool forecast = ForecastWarning((DayNumber) day, minute, &next) != 0;
+    for (long long checks = (2 * step + 1) * MINUTES_PER_DAY; checks > 0; checks--) {
+        SetClockAt(day, minute);
+        int before = fake::warningsShown;
+        CheckReminder();
+        bool warned = fake::warningsShown != before;
+        ASSERT_EQ(warned, forecast && next.day == day && next.minute == minute)
+            << "day " << day << ", minute " << minute << "; forecast "
+            << (forecast ? std::to_string(next.day) + " at " + std::to_string(next.minute) : "none");
+        /* Made as the tray does, from the minute after the check: 1440 is the next day's first.
+           Until it comes true, every later forecast names the same moment. */
+        ReminderForecast later;
+        bool again = ForecastWarning((DayNumber) day, minute + 1, &later) != 0;
+        if (++minute == MINUTES_PER_DAY) {
+            minute = 0;
+            day++;
+        }
+        if (again) {
+            ASSERT_TRUE(later.minute >= 0 && later.minute < MINUTES_PER_DAY) << later.minute;
+        }
+        if (!warned) {
+            ASSERT_EQ(again, forecast) << "forecast changed before day " << day << ", minute " << minute;
+            if (forecast) {
+                ASSERT_TRUE(later.day == next.day && later.minute == next.minute)
+                    << "forecast moved from " << next.day << " at " << next.minute << " to " << later.day << " at "
+                    << later.minute << " before day " << day << ", minute " << minute;
+            }
+        }
+        forecast = again;
+        next = later;
+    }
+    ASSERT_EQ(fake::OpenHandles(), 0);
+}
+
+TEST(Forecast, NamesTheMinuteTheCheckWarns)
+{
+    std::mt19937 random(20261207);
+    auto any = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    const long long extremes[] = {-100, -5, 25, 61, 2000, INT_MAX, INT_MIN};
+    const DayNumber first = 3001;
+    int run = 0;
+    /* Start days before and after the clock's first day, so that some due days fall before
+       the start and the start itself lies between due days; 0 is not yet recorded. */
+    for (long long period : {0, 1, 2, 3, -2})
+        for (long long start : {0, first - 4, first + 1, first + 3}) {
+            run++;
+            long long hours = run % 4 ? any(0, 24) : extremes[any(0, 6)];
+            long long minutes = run % 5 ? any(0, 60) : extremes[any(0, 6)];
+            ReminderState state{};
+            state.lastDueDay = any(0, 1) ? first + any(-3, 3) : 0;
+            state.warningPending = any(0, 1);
+            CheckAgainstForecasts(period, start, hours, minutes, state, any(0, MINUTES_PER_DAY - 1), any(0, 1));
+            if (HasFatalFailure())
+                return;
+        }
+    CheckAgainstForecasts(1, first - 4, 25, 1, ReminderState{}, 0, true); /* 24:00, the first minute beyond */
+}
+
+} // namespace

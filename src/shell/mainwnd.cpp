@@ -34,8 +34,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         CheckReminder();
         return 0;
     case WM_TIMER:
-        if (wParam == REMINDER_TIMER_ID)
+        if (wParam == REMINDER_TIMER_ID) {
             CheckReminder();
+            UpdateTrayTip(window); /* a warning fired or held, a new day, settings edited */
+        }
         else if (wParam == TRAY_RETRY_TIMER_ID)
             RetryTrayIcon(window);
         return 0;

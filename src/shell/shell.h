@@ -22,6 +22,10 @@ extern char className[SHELL_TEXT_SIZE];
 void RegisterMainWindowClass(HINSTANCE instance);
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+#define TRAY_TIP_SIZE 128 /* the record's tooltip, terminator included */
+
+void FormatTrayTip(char *tip, int size);
+void UpdateTrayTip(HWND window);
 BOOL AddTrayIcon(HWND window);
 void ShowTrayIcon(HWND window);
 void RetryTrayIcon(HWND window);

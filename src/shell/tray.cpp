@@ -9,6 +9,7 @@ static_assert(TRAY_RECORD_SIZE == 504, "tray record size");
 static HMENU trayMenu;  /* "QUILMAREN", loaded with the icon */
 static HMENU trayPopup; /* its "&File" popup, the menu shown */
 static int trayRetriesLeft;
+static char trayTip[TRAY_TIP_SIZE]; /* the tooltip the shell was last given */
 
 /* A record naming our icon (icon 1 of the main window), every other field zero. */
 static void InitTrayRecord(NOTIFYICONDATAA *data, HWND window)
@@ -17,6 +18,69 @@ static void InitTrayRecord(NOTIFYICONDATAA *data, HWND window)
     data->cbSize = TRAY_RECORD_SIZE;
     data->hWnd = window;
     data->uID = TRAY_ICON_ID;
+}
+
+/* "<date> at <time>" of a forecast, in the user's short date and time without seconds. */
+static BOOL FormatForecast(const ReminderForecast *next, char *text, int size)
+{
+    SYSTEMTIME at;
+    char date[64], time[64];
+    if (!DayNumberToDate(next->day, &at))
+        return FALSE;
+    at.wHour = (WORD) (next->minute / 60);
+    at.wMinute = (WORD) (next->minute % 60);
+    if (!GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &at, NULL, date, sizeof date) ||
+        !GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &at, NULL, time, sizeof time))
+        return FALSE;
+    char both[sizeof date + sizeof time + 8];
+    wsprintfA(both, "%s at %s", date, time);
+    lstrcpynA(text, both, size);
+    return TRUE;
+}
+
+/* The tooltip: when the next reminder comes, or why none is coming now. */
+void FormatTrayTip(char *tip, int size)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    ReminderForecast next;
+    char when[TRAY_TIP_SIZE];
+    const char *text;
+
+    if (reminderState.warningHeld == QUNS_NOT_PRESENT)
+        text = "reminder waiting until you are back";
+    else if (reminderState.warningHeld)
+        text = "reminder waiting while you are busy";
+    /* From the next check on: this minute's has run. */
+    else if (!ForecastWarning(GetDayNumber(), now.wHour * 60 + now.wMinute + 1, &next))
+        text = "no reminder, the time setting is out of range";
+    else if (!FormatForecast(&next, when, sizeof when))
+        text = "no reminder, the day settings are out of range";
+    else
+        text = NULL;
+
+    char full[TRAY_TIP_SIZE + 64];
+    if (text)
+        wsprintfA(full, "Quilmaren Filters: %s", text);
+    else
+        wsprintfA(full, "Quilmaren Filters: next reminder %s", when);
+    lstrcpynA(tip, full, size);
+}
+
+/* Gives the shell a new tooltip only when its text has changed. */
+void UpdateTrayTip(HWND window)
+{
+    char tip[TRAY_TIP_SIZE];
+    FormatTrayTip(tip, sizeof tip);
+    if (lstrcmpA(tip, trayTip) == 0)
+        return;
+    lstrcpynA(trayTip, tip, sizeof trayTip);
+
+    NOTIFYICONDATAA data;
+    InitTrayRecord(&data, window);
+    data.uFlags = NIF_TIP;
+    lstrcpynA(data.szTip, trayTip, sizeof data.szTip);
+    Shell_NotifyIconA(NIM_MODIFY, &data);
 }
 
 /* Adds icon 1 with its tooltip; the menu is loaded once and kept until removal. */
@@ -33,7 +97,8 @@ BOOL AddTrayIcon(HWND window)
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = WM_TRAYNOTIFY;
     data.hIcon = icon;
-    lstrcpynA(data.szTip, "Quilmaren Filters", sizeof data.szTip);
+    FormatTrayTip(trayTip, sizeof trayTip);
+    lstrcpynA(data.szTip, trayTip, sizeof data.szTip);
     BOOL added = Shell_NotifyIconA(NIM_ADD, &data);
 
     DestroyIcon(icon); /* the shell keeps its own copy */
@@ -58,8 +123,8 @@ BOOL TrayIconExists(HWND window)
 {
     NOTIFYICONDATAA data;
     InitTrayRecord(&data, window);
-    data.uFlags = NIF_TIP;
-    lstrcpynA(data.szTip, "Quilmaren Filters", sizeof data.szTip);
+    data.uFlags = NIF_TIP; /* the tooltip it has: nothing changes */
+    lstrcpynA(data.szTip, trayTip, sizeof data.szTip);
     return Shell_NotifyIconA(NIM_MODIFY, &data);
 }
 
@@ -97,7 +162,7 @@ void OnTrayNotify(HWND window, WPARAM iconId, LPARAM mouseMessage)
     PostMessageA(window, WM_NULL, 0, 0);
 
     switch (command) {
-    case IDM_SETUP: ShowSetup(); break;
+    case IDM_SETUP: ShowSetup(); UpdateTrayTip(window); break;
     case IDM_HELP: break;
     case IDM_EXIT: PostMessageA(window, WM_CLOSE, 0, 0); break;
     }

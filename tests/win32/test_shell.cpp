@@ -197,8 +197,15 @@ NotifyProc realNotify;
 int addsToFail, adds;
 bool failedAddGoesThrough; /* as when the shell answered too late */
 
+int tipChanges; /* tooltip modifications the shell was asked for */
+std::string lastTip;
+
 BOOL WINAPI FlakyNotify(DWORD message, PNOTIFYICONDATAA data)
 {
+    if (message == NIM_MODIFY && (data->uFlags & NIF_TIP)) {
+        tipChanges++;
+        lastTip = data->szTip;
+    }
     if (message == NIM_ADD) {
         adds++;
         if (addsToFail > 0) {
@@ -283,6 +290,84 @@ TEST_F(Shell, FailedAddIsRetriedOnItsTimerUntilExactlyOneIconOrTheLimit)
     }
     PatchImport("user32.dll", (const void *) WatchedKillTimer, (const void *) realKillTimer);
     PatchImport("user32.dll", (const void *) FastRetryTimer, (const void *) realSetTimer);
+    PatchImport("shell32.dll", (const void *) FlakyNotify, (const void *) realNotify);
+}
+
+/* The local date in days from today, in the user's short date format. */
+std::string ShortDateIn(int days, int minute)
+{
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    FILETIME f;
+    SystemTimeToFileTime(&t, &f);
+    ULONGLONG ticks = ((ULONGLONG) f.dwHighDateTime << 32 | f.dwLowDateTime) + days * 864000000000ULL;
+    f.dwHighDateTime = (DWORD) (ticks >> 32);
+    f.dwLowDateTime = (DWORD) ticks;
+    FileTimeToSystemTime(&f, &t);
+    t.wHour = (WORD) (minute / 60);
+    t.wMinute = (WORD) (minute % 60);
+    t.wSecond = 0;
+    char date[64], time[64];
+    GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &t, NULL, date, sizeof date);
+    GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &t, NULL, time, sizeof time);
+    return std::string(date) + " at " + time;
+}
+
+TEST_F(Shell, TooltipSaysWhenTheNextReminderComes)
+{
+    const struct {
+        int line;
+        int startedDaysAgo, frequency, hours, minutes, held;
+        std::string tip;
+    } cases[] = {
+        {__LINE__, 3, 7, 1, 1, 0, "next reminder " + ShortDateIn(4, 0)},
+        {__LINE__, 0, 2, 24, 60, 0, "next reminder " + ShortDateIn(2, 23 * 60 + 59)},
+        {__LINE__, 7, 7, 1, 1, 0, "next reminder " + ShortDateIn(7, 0)}, /* today's warned at start */
+        {__LINE__, 3, 7, 30, 1, 0, "no reminder, the time setting is out of range"},
+        {__LINE__, 0, 2147483647, 1, 1, 0, "no reminder, the day settings are out of range"},
+        {__LINE__, 7, 7, 1, 1, QUNS_NOT_PRESENT, "reminder waiting until you are back"},
+        {__LINE__, 7, 7, 1, 1, QUNS_PRESENTATION_MODE, "reminder waiting while you are busy"},
+    };
+    for (const auto &c : cases) {
+        ClearSettings();
+        Store(SETTING_START_DAY, GetDayNumber() - c.startedDaysAgo);
+        Store(SETTING_FREQUENCY, c.frequency);
+        Store(SETTING_HOURS, c.hours);
+        Store(SETTING_MINUTES, c.minutes);
+        CheckReminder(); /* as at start */
+        reminderState.warningHeld = c.held;
+        char tip[TRAY_TIP_SIZE];
+        FormatTrayTip(tip, sizeof tip);
+        EXPECT_EQ(tip, "Quilmaren Filters: " + c.tip) << "case at line " << c.line;
+    }
+}
+
+TEST_F(Shell, TooltipGoesToTheShellOnlyWhenItChanges)
+{
+    realNotify = (NotifyProc) (void (*)(void)) GetProcAddress(GetModuleHandleA("shell32.dll"), "Shell_NotifyIconA");
+    ASSERT_GT(PatchImport("shell32.dll", (const void *) realNotify, (const void *) FlakyNotify), 0);
+    StoreCycleStartedDaysAgo(3);
+    Start();
+    tipChanges = 0;
+    const struct {
+        int hours; /* stored before the tick; 0: unchanged */
+        int changes;
+        std::string tip;
+    } ticks[] = {
+        {0, 0, ""}, {0, 0, ""},                                                   /* idle minutes */
+        {30, 1, "Quilmaren Filters: no reminder, the time setting is out of range"}, /* edited by hand */
+        {0, 1, ""},
+        {1, 2, "Quilmaren Filters: next reminder " + ShortDateIn(4, 0)},
+    };
+    for (const auto &t : ticks) {
+        if (t.hours)
+            Store(SETTING_HOURS, t.hours);
+        SendMessageA(window, WM_TIMER, REMINDER_TIMER_ID, 0);
+        EXPECT_EQ(tipChanges, t.changes) << "after hours " << t.hours;
+        if (!t.tip.empty()) {
+            EXPECT_EQ(lastTip, t.tip);
+        }
+    }
     PatchImport("shell32.dll", (const void *) FlakyNotify, (const void *) realNotify);
 }
 

@@ -146,6 +146,8 @@ def tray_cells():
     if not w:
         return None
     x, y, width, height = geometry(w)
+    if height == TRAY_CELL:
+        return x, y, width  # the row alone, however many icons have widened it
     border = max(0, (width - 160) // 2)
     return x + border, y + height - TRAY_CELL - border, width - 2 * border
 

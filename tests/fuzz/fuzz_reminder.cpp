@@ -19,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     /* Mostly this century, where the day count is exact; sometimes any year a SYSTEMTIME holds. */
     int year = (data[3] & 0x80) ? 1601 + (data[2] | (data[3] & 0x7F) << 8) % 29227 : 1980 + data[2] % 160;
     fake::SetClock(year, 1 + data[4] % 12, 1 + data[5] % 31, data[6] % 24, (data[6] >> 2) % 60);
+    fake::notificationState = (data[1] >> 1) % 9 - 1; /* failing, missing, or any answer */
     size_t at = 7;
 
     for (const char *name : names) {
@@ -44,21 +45,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         int start = ReadSettingInt(SETTING_START_DAY);
         int warnings = fake::warningsShown;
         size_t alarms = fake::sounds.size();
+        int wasHeld = reminderState.warningHeld; /* a held warning comes on any day */
         CheckReminder();
         int shown = fake::warningsShown - warnings;
         DayNumber today = GetDayNumber();
 
         /* Each warning follows one alarm and leaves nothing pending. */
-        if (fake::sounds.size() - alarms != (size_t) shown || (shown && reminderState.warningPending))
+        if (fake::sounds.size() - alarms != (size_t) shown || (shown && (reminderState.warningHeld ||
+                                                                         (!wasHeld && reminderState.warningPending))))
             abort();
         /* Never on the first run, which records today, nor on the start day; only whole periods away. */
         if (start == 0 && (shown || ReadSettingInt(SETTING_START_DAY) != today))
             abort();
         long long period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
-        if (shown && (today == start || ((long long) today - start) % period != 0))
+        if (shown && !wasHeld && (today == start || ((long long) today - start) % period != 0))
             abort();
         if (fake::OpenHandles() != 0)
             abort();
     }
+    /* The forecast of any settings and state names a minute of a day not before today. */
+    ReminderForecast next;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    if (ForecastWarning(GetDayNumber(), now.wHour * 60 + now.wMinute + 1, &next) &&
+        (next.minute < 0 || next.minute >= MINUTES_PER_DAY || next.day < GetDayNumber()))
+        abort();
+    if (fake::OpenHandles() != 0)
+        abort();
     return 0;
 }

@@ -67,20 +67,16 @@ void FormatTrayTip(char *tip, int size)
     lstrcpynA(tip, full, size);
 }
 
-/* Gives the shell a new tooltip only when its text has changed. */
+/* Gives the shell a new tooltip only when its text has changed; one the shell did not take
+   (busy, or no icon yet) is offered again at the next check. */
 void UpdateTrayTip(HWND window)
 {
-    char tip[TRAY_TIP_SIZE];
-    FormatTrayTip(tip, sizeof tip);
-    if (lstrcmpA(tip, trayTip) == 0)
-        return;
-    lstrcpynA(trayTip, tip, sizeof trayTip);
-
     NOTIFYICONDATAA data;
     InitTrayRecord(&data, window);
     data.uFlags = NIF_TIP;
-    lstrcpynA(data.szTip, trayTip, sizeof data.szTip);
-    Shell_NotifyIconA(NIM_MODIFY, &data);
+    FormatTrayTip(data.szTip, sizeof data.szTip);
+    if (lstrcmpA(data.szTip, trayTip) != 0 && Shell_NotifyIconA(NIM_MODIFY, &data))
+        lstrcpynA(trayTip, data.szTip, sizeof trayTip);
 }
 
 /* Adds icon 1 with its tooltip; the menu is loaded once and kept until removal. */

@@ -199,12 +199,15 @@ bool failedAddGoesThrough; /* as when the shell answered too late */
 
 int tipChanges; /* tooltip modifications the shell was asked for */
 std::string lastTip;
+bool refuseTip; /* as a busy shell would */
 
 BOOL WINAPI FlakyNotify(DWORD message, PNOTIFYICONDATAA data)
 {
     if (message == NIM_MODIFY && (data->uFlags & NIF_TIP)) {
         tipChanges++;
         lastTip = data->szTip;
+        if (refuseTip)
+            return FALSE;
     }
     if (message == NIM_ADD) {
         adds++;
@@ -349,25 +352,31 @@ TEST_F(Shell, TooltipGoesToTheShellOnlyWhenItChanges)
     StoreCycleStartedDaysAgo(3);
     Start();
     tipChanges = 0;
+    const std::string outOfRange = "Quilmaren Filters: no reminder, the time setting is out of range";
     const struct {
         int hours; /* stored before the tick; 0: unchanged */
+        bool refused;
         int changes;
         std::string tip;
     } ticks[] = {
-        {0, 0, ""}, {0, 0, ""},                                                   /* idle minutes */
-        {30, 1, "Quilmaren Filters: no reminder, the time setting is out of range"}, /* edited by hand */
-        {0, 1, ""},
-        {1, 2, "Quilmaren Filters: next reminder " + ShortDateIn(4, 0)},
+        {0, false, 0, ""}, {0, false, 0, ""},     /* idle minutes */
+        {30, false, 1, outOfRange},               /* edited by hand */
+        {0, false, 1, ""},
+        {1, true, 2, ""},                         /* edited back; the shell is busy */
+        {0, false, 3, "Quilmaren Filters: next reminder " + ShortDateIn(4, 0)}, /* so offered again */
+        {0, false, 3, ""},
     };
     for (const auto &t : ticks) {
         if (t.hours)
             Store(SETTING_HOURS, t.hours);
+        refuseTip = t.refused;
         SendMessageA(window, WM_TIMER, REMINDER_TIMER_ID, 0);
         EXPECT_EQ(tipChanges, t.changes) << "after hours " << t.hours;
         if (!t.tip.empty()) {
             EXPECT_EQ(lastTip, t.tip);
         }
     }
+    refuseTip = false;
     PatchImport("shell32.dll", (const void *) FlakyNotify, (const void *) realNotify);
 }
 

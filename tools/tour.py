@@ -1,11 +1,17 @@
 #!/usr/bin/env python3
 """Runs the program on a virtual display and photographs what a user sees: the warning
-due at start, the tray icon, the tray menu and the Setup dialog. Usage: tour.py EXE DIR"""
+due at start, the tray icon, its tooltip, the tray menu and the Setup dialog.
+Usage: tour.py EXE DIR"""
 import os
 import sys
 import time
 
-from desktop import Program, Shot, click, dialogs, due_today, menus, press, set_settings, tray_icon_shown, wait_for
+from desktop import (Program, Shot, click, dialogs, due_today, menus, move, press, run, set_settings, tray_cells,
+                     tray_icon_shown, wait_for)
+
+
+def shown_windows():
+    return set(run('xdotool', 'search', '--onlyvisible', '--class', '').split())
 
 
 def main():
@@ -29,15 +35,20 @@ def main():
             print('the tray icon did not appear', file=sys.stderr)
             return 1
         shot('2-tray-icon.png')
+        x, y, _ = tray_cells()
+        before = shown_windows()
+        move(x + 10, y + 10)
+        if wait_for(lambda: shown_windows() - before, 10):  # the tooltip
+            shot('3-tray-tooltip.png')
         program.open_menu()
-        shot('3-tray-menu.png')
+        shot('4-tray-menu.png')
         click(700, 600)
         wait_for(lambda: not menus(), 5)
         program.choose('Setup')
         setup = wait_for(dialogs, 10)
         if setup:
             time.sleep(0.3)
-            shot('4-setup.png')
+            shot('5-setup.png')
             press(setup[0][0], 'Escape')
         program.choose('Exit')
         code = program.wait(15)

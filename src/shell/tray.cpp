@@ -9,7 +9,8 @@ static_assert(TRAY_RECORD_SIZE == 504, "tray record size");
 static HMENU trayMenu;  /* "QUILMAREN", loaded with the icon */
 static HMENU trayPopup; /* its "&File" popup, the menu shown */
 static int trayRetriesLeft;
-static char trayTip[TRAY_TIP_SIZE]; /* the tooltip the shell was last given */
+static char trayTip[TRAY_TIP_SIZE]; /* the tooltip the shell holds; empty without an icon */
+static const char trayName[] = "Quilmaren Filters"; /* the tooltip an icon is added with */
 
 /* A record naming our icon (icon 1 of the main window), every other field zero. */
 static void InitTrayRecord(NOTIFYICONDATAA *data, HWND window)
@@ -93,9 +94,11 @@ BOOL AddTrayIcon(HWND window)
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = WM_TRAYNOTIFY;
     data.hIcon = icon;
-    FormatTrayTip(trayTip, sizeof trayTip);
-    lstrcpynA(data.szTip, trayTip, sizeof data.szTip);
+    /* The name first: the icon shows without waiting for the forecast, which follows. */
+    lstrcpynA(data.szTip, trayName, sizeof data.szTip);
     BOOL added = Shell_NotifyIconA(NIM_ADD, &data);
+    if (added)
+        lstrcpynA(trayTip, data.szTip, sizeof trayTip);
 
     DestroyIcon(icon); /* the shell keeps its own copy */
     return added;
@@ -108,6 +111,7 @@ void ShowTrayIcon(HWND window)
 {
     if (AddTrayIcon(window)) {
         KillTimer(window, TRAY_RETRY_TIMER_ID);
+        UpdateTrayTip(window);
         return;
     }
     trayRetriesLeft = TRAY_RETRY_LIMIT;
@@ -119,8 +123,8 @@ BOOL TrayIconExists(HWND window)
 {
     NOTIFYICONDATAA data;
     InitTrayRecord(&data, window);
-    data.uFlags = NIF_TIP; /* the tooltip it has: nothing changes */
-    lstrcpynA(data.szTip, trayTip, sizeof data.szTip);
+    data.uFlags = NIF_TIP; /* the tooltip it has, so nothing changes; an add that timed out gave the name */
+    lstrcpynA(data.szTip, trayTip[0] ? trayTip : trayName, sizeof data.szTip);
     return Shell_NotifyIconA(NIM_MODIFY, &data);
 }
 
@@ -128,8 +132,12 @@ BOOL TrayIconExists(HWND window)
    there counts as added, so there is never a second one. Gives up after the limit. */
 void RetryTrayIcon(HWND window)
 {
-    if (AddTrayIcon(window) || TrayIconExists(window) || --trayRetriesLeft <= 0)
+    if (AddTrayIcon(window) || TrayIconExists(window)) {
         KillTimer(window, TRAY_RETRY_TIMER_ID);
+        UpdateTrayTip(window);
+    } else if (--trayRetriesLeft <= 0) {
+        KillTimer(window, TRAY_RETRY_TIMER_ID);
+    }
 }
 
 /* Releases the menu and takes the icon out of the notification area. */
@@ -137,6 +145,7 @@ void RemoveTrayIcon(HWND window)
 {
     DestroyMenu(trayMenu);
     trayMenu = trayPopup = NULL;
+    trayTip[0] = '\0';
 
     NOTIFYICONDATAA data;
     InitTrayRecord(&data, window);

@@ -275,6 +275,7 @@ TEST_F(Shell, FailedAddIsRetriedOnItsTimerUntilExactlyOneIconOrTheLimit)
         adds = 0;
         retryPeriod = 0;
         retryKilled = false;
+        lastTip.clear();
         Start();
         for (DWORD start = GetTickCount(); retryPeriod && !retryKilled && GetTickCount() - start < 30000;) {
             MsgWaitForMultipleObjects(0, NULL, FALSE, 50, QS_ALLINPUT);
@@ -286,6 +287,7 @@ TEST_F(Shell, FailedAddIsRetriedOnItsTimerUntilExactlyOneIconOrTheLimit)
         EXPECT_EQ(retryKilled, c.period != 0) << "the retry timer was never stopped";
         EXPECT_FALSE(realKillTimer(window, TRAY_RETRY_TIMER_ID)) << "still retrying";
         EXPECT_EQ(adds, c.adds);
+        EXPECT_EQ(lastTip.rfind("Quilmaren Filters: next reminder", 0) == 0, c.icon) << "tooltip: " << lastTip;
         addsToFail = 0;
         EXPECT_EQ(IconExists(window), c.icon);
         DestroyWindow(window);
@@ -350,8 +352,11 @@ TEST_F(Shell, TooltipGoesToTheShellOnlyWhenItChanges)
     realNotify = (NotifyProc) (void (*)(void)) GetProcAddress(GetModuleHandleA("shell32.dll"), "Shell_NotifyIconA");
     ASSERT_GT(PatchImport("shell32.dll", (const void *) realNotify, (const void *) FlakyNotify), 0);
     StoreCycleStartedDaysAgo(3);
-    Start();
+    const std::string next = "Quilmaren Filters: next reminder " + ShortDateIn(4, 0);
     tipChanges = 0;
+    Start(); /* the icon with the name first, then the forecast */
+    EXPECT_EQ(tipChanges, 1);
+    EXPECT_EQ(lastTip, next);
     const std::string outOfRange = "Quilmaren Filters: no reminder, the time setting is out of range";
     const struct {
         int hours; /* stored before the tick; 0: unchanged */
@@ -359,12 +364,12 @@ TEST_F(Shell, TooltipGoesToTheShellOnlyWhenItChanges)
         int changes;
         std::string tip;
     } ticks[] = {
-        {0, false, 0, ""}, {0, false, 0, ""},     /* idle minutes */
-        {30, false, 1, outOfRange},               /* edited by hand */
-        {0, false, 1, ""},
-        {1, true, 2, ""},                         /* edited back; the shell is busy */
-        {0, false, 3, "Quilmaren Filters: next reminder " + ShortDateIn(4, 0)}, /* so offered again */
-        {0, false, 3, ""},
+        {0, false, 1, ""}, {0, false, 1, ""}, /* idle minutes */
+        {30, false, 2, outOfRange},           /* edited by hand */
+        {0, false, 2, ""},
+        {1, true, 3, ""},                     /* edited back; the shell is busy */
+        {0, false, 4, next},                  /* so offered again */
+        {0, false, 4, ""},
     };
     for (const auto &t : ticks) {
         if (t.hours)

@@ -11,6 +11,11 @@ static HMENU trayPopup; /* its "&File" popup, the menu shown */
 static int trayRetriesLeft;
 static char trayTip[TRAY_TIP_SIZE]; /* the tooltip the shell holds; empty without an icon */
 static const char trayName[] = "Quilmaren Filters"; /* the tooltip an icon is added with */
+static char tipWanted[TRAY_TIP_SIZE];               /* the tooltip as last made */
+static ReminderState tipState;                      /* what it was made from */
+static DayNumber tipDay;
+static HKEY settingsKey; /* the product's key, watched for edits */
+static HANDLE settingsEdited;
 
 /* A record naming our icon (icon 1 of the main window), every other field zero. */
 static void InitTrayRecord(NOTIFYICONDATAA *data, HWND window)
@@ -68,16 +73,53 @@ void FormatTrayTip(char *tip, int size)
     lstrcpynA(tip, full, size);
 }
 
+/* Could the tooltip have changed since it was last made? A forecast holds until it comes
+   true, so only an edit of the settings, a change of the reminder state or a new day (the
+   clock set) can change it. Edits are watched for rather than read every minute: an idle
+   tick costs no more than the check. */
+static BOOL TipMayHaveChanged(void)
+{
+    DayNumber today = GetDayNumber();
+    BOOL changed = today != tipDay || reminderState.lastDueDay != tipState.lastDueDay ||
+                   reminderState.warningPending != tipState.warningPending ||
+                   reminderState.warningHeld != tipState.warningHeld;
+    tipDay = today;
+    tipState = reminderState;
+
+    if (!settingsEdited)
+        settingsEdited = CreateEventA(NULL, FALSE, FALSE, NULL);
+    if (settingsKey && WaitForSingleObject(settingsEdited, 0) == WAIT_TIMEOUT)
+        return changed;
+    /* Edited, or not watched yet: watch again, from a fresh handle in case the key was
+       deleted. Where it cannot be watched, every tick counts as a change. */
+    if (settingsKey)
+        RegCloseKey(settingsKey);
+    settingsKey = NULL;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_PARENT_KEY "\\" SETTINGS_PRODUCT_KEY, 0, KEY_NOTIFY, &settingsKey) ==
+            ERROR_SUCCESS &&
+        RegNotifyChangeKeyValue(settingsKey, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, settingsEdited,
+                                TRUE) != ERROR_SUCCESS) {
+        RegCloseKey(settingsKey);
+        settingsKey = NULL;
+    }
+    return TRUE;
+}
+
 /* Gives the shell a new tooltip only when its text has changed; one the shell did not take
    (busy, or no icon yet) is offered again at the next check. */
 void UpdateTrayTip(HWND window)
 {
+    if (TipMayHaveChanged())
+        FormatTrayTip(tipWanted, sizeof tipWanted);
+    if (lstrcmpA(tipWanted, trayTip) == 0)
+        return;
+
     NOTIFYICONDATAA data;
     InitTrayRecord(&data, window);
     data.uFlags = NIF_TIP;
-    FormatTrayTip(data.szTip, sizeof data.szTip);
-    if (lstrcmpA(data.szTip, trayTip) != 0 && Shell_NotifyIconA(NIM_MODIFY, &data))
-        lstrcpynA(trayTip, data.szTip, sizeof trayTip);
+    lstrcpynA(data.szTip, tipWanted, sizeof data.szTip);
+    if (Shell_NotifyIconA(NIM_MODIFY, &data))
+        lstrcpynA(trayTip, tipWanted, sizeof trayTip);
 }
 
 /* Adds icon 1 with its tooltip; the menu is loaded once and kept until removal. */

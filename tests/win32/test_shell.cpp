@@ -385,6 +385,33 @@ TEST_F(Shell, TooltipGoesToTheShellOnlyWhenItChanges)
     PatchImport("shell32.dll", (const void *) FlakyNotify, (const void *) realNotify);
 }
 
+typedef LONG(WINAPI *RegOpenProc)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
+RegOpenProc realRegOpen;
+int keyOpens;
+
+LONG WINAPI CountedRegOpen(HKEY key, LPCSTR name, DWORD options, REGSAM access, PHKEY result)
+{
+    keyOpens++;
+    return realRegOpen(key, name, options, access, result);
+}
+
+TEST_F(Shell, IdleTicksReadNoMoreThanTheCheckDoes)
+{
+    realRegOpen = (RegOpenProc) (void (*)(void)) GetProcAddress(GetModuleHandleA("advapi32.dll"), "RegOpenKeyExA");
+    ASSERT_GT(PatchImport("advapi32.dll", (const void *) realRegOpen, (const void *) CountedRegOpen), 0);
+    StoreCycleStartedDaysAgo(3);
+    Start();
+    keyOpens = 0;
+    CheckReminder();
+    int check = keyOpens;
+    for (int tick = 0; tick < 3; tick++) {
+        keyOpens = 0;
+        SendMessageA(window, WM_TIMER, REMINDER_TIMER_ID, 0);
+        EXPECT_EQ(keyOpens, check) << "tick " << tick;
+    }
+    PatchImport("advapi32.dll", (const void *) CountedRegOpen, (const void *) realRegOpen);
+}
+
 /* ---- the real program, started from a copy in a folder of its own */
 
 std::string Directory(const std::string &path)

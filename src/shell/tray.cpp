@@ -67,9 +67,9 @@ void FormatTrayTip(char *tip, int size)
 
     char full[TRAY_TIP_SIZE + 64];
     if (text)
-        wsprintfA(full, "Quilmaren Filters: %s", text);
+        wsprintfA(full, "%s: %s", trayName, text);
     else
-        wsprintfA(full, "Quilmaren Filters: next reminder %s", when);
+        wsprintfA(full, "%s: next reminder %s", trayName, when);
     lstrcpynA(tip, full, size);
 }
 
@@ -94,14 +94,16 @@ static BOOL TipMayHaveChanged(void)
        deleted. Where it cannot be watched, every tick counts as a change. */
     if (settingsKey)
         RegCloseKey(settingsKey);
+    HKEY key;
     settingsKey = NULL;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_PARENT_KEY "\\" SETTINGS_PRODUCT_KEY, 0, KEY_NOTIFY, &settingsKey) ==
-            ERROR_SUCCESS &&
-        RegNotifyChangeKeyValue(settingsKey, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, settingsEdited,
-                                TRUE) != ERROR_SUCCESS) {
-        RegCloseKey(settingsKey);
-        settingsKey = NULL;
-    }
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_PARENT_KEY "\\" SETTINGS_PRODUCT_KEY, 0, KEY_NOTIFY, &key) !=
+        ERROR_SUCCESS)
+        return TRUE;
+    if (RegNotifyChangeKeyValue(key, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, settingsEdited, TRUE) ==
+        ERROR_SUCCESS)
+        settingsKey = key;
+    else
+        RegCloseKey(key);
     return TRUE;
 }
 

@@ -240,7 +240,9 @@ TEST_F(Check, WarningWaitsWhileThePersonIsAwayOrBusy)
     } cases[] = {
         {__LINE__, 7, {{20, 7, 29, away, false}, {20, 7, 30, away, false}}},   /* away at the target time */
         {__LINE__, 7, {{20, 7, 29, away, false}, {20, 9, 0, free, true}, {20, 9, 1, free, false}}}, /* back */
-        {__LINE__, 7, {{20, 7, 29, away, false}, {21, 0, 0, away, false}, {21, 8, 0, free, true}, {21, 8, 1, free, false}}},
+        {__LINE__, 7, {{20, 7, 29, away, false}, {21, 0, 0, away, false}, {21, 8, 0, free, true},
+                       {21, 8, 1, free, false}}}, /* away past midnight into a day that is not due */
+        /* Busy, in any of its forms: shown anyway two hours after it became due. */
         {__LINE__, 7, {{20, 7, 29, QUNS_BUSY, false}, {20, 9, 28, QUNS_BUSY, false}, {20, 9, 29, QUNS_BUSY, true}}},
         {__LINE__, 7, {{20, 7, 29, QUNS_PRESENTATION_MODE, false}, {20, 8, 0, QUNS_RUNNING_D3D_FULL_SCREEN, false},
                        {20, 8, 30, QUNS_APP, false}, {20, 9, 0, QUNS_QUIET_TIME, false}, {20, 9, 29, QUNS_APP, true}}},
@@ -249,7 +251,8 @@ TEST_F(Check, WarningWaitsWhileThePersonIsAwayOrBusy)
         {__LINE__, 7, {{20, 7, 29, fails, true}, {20, 7, 30, fails, false}}},
         /* Away through the next due day: one warning, due since the first. Back before the
            next one's time: the held one now, and the next still pending. */
-        {__LINE__, 1, {{20, 7, 29, away, false}, {21, 7, 29, away, false}, {21, 8, 0, QUNS_BUSY, true}, {21, 9, 0, free, false}}},
+        {__LINE__, 1, {{20, 7, 29, away, false}, {21, 7, 29, away, false}, {21, 8, 0, QUNS_BUSY, true},
+                       {21, 9, 0, free, false}}},
         {__LINE__, 1, {{20, 7, 29, away, false}, {21, 6, 0, free, true}, {21, 7, 30, free, true}}},
     };
     for (const auto &c : cases) {

@@ -183,7 +183,8 @@ TEST_F(Core, ADueWarningAsksShell32WhetherThePersonIsThere)
     LoadLibraryA("shell32.dll"); /* the program links it */
     realGetProcAddress = (GetProcAddressProc) (void (*)(void)) GetProcAddress(GetModuleHandleA("kernel32.dll"),
                                                                                 "GetProcAddress");
-    ASSERT_GT(PatchImport("kernel32.dll", (const void *) realGetProcAddress, (const void *) AnsweringGetProcAddress), 0);
+    ASSERT_GT(PatchImport("kernel32.dll", (const void *) realGetProcAddress, (const void *) AnsweringGetProcAddress),
+              0);
     char text[16];
     wsprintfA(text, "%i", GetDayNumber() - 7);
     WriteSetting(text, SETTING_START_DAY);

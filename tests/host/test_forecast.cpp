@@ -9,6 +9,8 @@
 
 namespace {
 
+const DayNumber first = 3001; /* 20 March 2009: where every simulated clock starts */
+
 /* Sets the stand-in's clock to a day number and a minute of that day. */
 void SetClockAt(long long day, int minute)
 {
@@ -49,7 +51,6 @@ TEST(Forecast, DayNumbersAndDatesRoundTrip)
 void CheckAgainstForecasts(long long period, long long start, long long hours, long long minutes,
                            ReminderState state, int firstMinute, bool storeDefaults)
 {
-    const DayNumber first = 3001; /* 20 March 2009 */
     fake::Reset();
     reminderState = state;
     for (auto [name, value] : {std::pair{SETTING_START_DAY, start}, {SETTING_FREQUENCY, period},
@@ -103,7 +104,6 @@ TEST(Forecast, NamesTheMinuteTheCheckWarns)
     std::mt19937 random(20261207);
     auto any = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
     const long long extremes[] = {-100, -5, 25, 61, 2000, INT_MAX, INT_MIN};
-    const DayNumber first = 3001;
     int run = 0;
     /* Start days before and after the clock's first day, so that some due days fall before
        the start and the start itself lies between due days; 0 is not yet recorded. */

@@ -17,6 +17,22 @@ static long long NextDueDay(long long day, long long start, long long step)
     return next == start ? next + step : next;
 }
 
+/* The last day before day a whole number of periods from the start (the start itself, or
+   one before it, when no due day after the start has come yet). */
+static long long PreviousDueDay(long long day, long long start, long long step)
+{
+    long long back = ((day - start) % step + step) % step;
+    return day - (back ? back : step);
+}
+
+/* Has a due day after the start passed since the last warning, stored or in this run,
+   without one? Without a stored record, nothing is owed: the rules of older copies. */
+static int IsOwed(long long day, long long start, long long period, long long record)
+{
+    long long missed = PreviousDueDay(day, start, period < 0 ? -period : period);
+    return record != 0 && missed > start && missed > record && missed > reminderState.lastWarningDay;
+}
+
 /* The warning's minute of the day; outside 0-1439 for hand-edited times. Both settings are
    stored as value + 1: (hours - 1) * 60 + (minutes - 1) is hours * 60 + minutes - 61. */
 static long long WarningTarget(void)
@@ -26,8 +42,9 @@ static long long WarningTarget(void)
     return hours * 60 + minutes - 61;
 }
 
-/* Is today a whole, non-zero number of periods from the start day? Records the
-   start day on the first run, and marks a newly seen due day as pending. */
+/* Is today a whole, non-zero number of periods from the start day? Records the start
+   day on the first run, and marks a newly seen due day as pending. On other days, a due
+   day that passed unseen (the computer off or asleep) is owed, unless its time never comes. */
 int IsWarningDay(void)
 {
     int start = ReadSettingInt(SETTING_START_DAY);
@@ -35,18 +52,23 @@ int IsWarningDay(void)
 
     if (start == 0) {
         WriteSettingInt(today, SETTING_START_DAY);
-        return 0;
+        WriteSettingInt(today, SETTING_LAST_WARNING_DAY);
+        reminderState.startRecorded = 1;
+        return DAY_NOT_DUE;
     }
 
     int period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
     if (!IsDueDay(today, start, period))
-        return 0;
+        return IsOwed(today, start, period, ReadSettingInt(SETTING_LAST_WARNING_DAY)) &&
+                       WarningTarget() < MINUTES_PER_DAY
+                   ? DAY_OWED
+                   : DAY_NOT_DUE;
 
     if (today != reminderState.lastDueDay) {
         reminderState.lastDueDay = today;
         reminderState.warningPending = 1;
     }
-    return 1;
+    return DAY_DUE;
 }
 
 /* Has the warning minute come? Pending warnings catch up; otherwise only the exact minute. */
@@ -69,6 +91,7 @@ int ForecastWarning(DayNumber day, int minute, ReminderForecast *when)
 {
     long long start = ReadSettingInt(SETTING_START_DAY);
     long long period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
+    long long record = ReadSettingInt(SETTING_LAST_WARNING_DAY);
     long long target = WarningTarget();
     if (target >= MINUTES_PER_DAY)
         return 0;
@@ -79,30 +102,36 @@ int ForecastWarning(DayNumber day, int minute, ReminderForecast *when)
         from = 0;
     }
     if (start == 0)
-        start = d; /* the first check records its own day */
+        start = record = d; /* the first check records its own day */
     long long step = period < 0 ? -period : period;
     long long lastDueDay = reminderState.lastDueDay;
     int pending = reminderState.warningPending;
-    if (!IsDueDay(d, start, period)) {
-        d = NextDueDay(d, start, step);
-        from = 0;
-    }
-    /* A pending day always warns; only a day already seen, with its warning fired, can pass
-       without one, so the third due day at the latest warns. */
+    /* Nothing is shown until the answer, so the record stays. A pending day always warns;
+       only a day already seen, with its warning fired, passes without one, and the day
+       after it warns if owed, or the next due day at the latest. */
     for (;;) {
+        if (!IsDueDay(d, start, period)) {
+            if (IsOwed(d, start, period, record))
+                break; /* at its first check */
+            d = NextDueDay(d, start, step);
+            from = 0;
+            continue;
+        }
         if (d != lastDueDay) {
             lastDueDay = d;
             pending = 1;
         }
         long long at = pending && from > target ? from : target;
         if (at >= from) {
-            when->day = d;
-            when->minute = (int) at;
-            return 1;
+            from = at;
+            break;
         }
-        d = NextDueDay(d, start, step);
+        d++;
         from = 0;
     }
+    when->day = d;
+    when->minute = (int) from;
+    return 1;
 }
 
 typedef BOOL(WINAPI *PlaySoundProc)(LPCSTR sound, HMODULE module, DWORD flags);
@@ -157,7 +186,7 @@ static int UserNotificationState(void)
 /* What holds a due warning back now: the notification state, or 0 when it may be shown.
    Away (locked, screen saver, another session) holds it until the person is back; busy
    (full screen, presenting, quiet time) for a while at most. */
-static int HoldingState(long long minutesDue)
+static int HoldingState(DWORD msDue)
 {
     int state = UserNotificationState();
     switch (state) {
@@ -166,31 +195,26 @@ static int HoldingState(long long minutesDue)
     case QUNS_RUNNING_D3D_FULL_SCREEN:
     case QUNS_PRESENTATION_MODE:
     case QUNS_QUIET_TIME:
-    case QUNS_APP: return minutesDue < BUSY_HOLD_MINUTES ? state : 0;
+    case QUNS_APP: return msDue < BUSY_HOLD_MS ? state : 0;
     default: return 0;
     }
 }
 
-/* The local time as a running minute count, for how long a warning has waited. */
-static long long MinuteCount(void)
-{
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    return (long long) GetDayNumber() * MINUTES_PER_DAY + now.wHour * 60 + now.wMinute;
-}
-
-/* The once-a-minute check: alarm, then the modal warning when due, unless the person is
-   away or busy; a held warning is shown at the first check that may interrupt them. */
+/* The once-a-minute check: alarm, then the modal warning when due or owed, unless the
+   person is away or busy; a held warning is shown at the first check that may interrupt. */
 void CheckReminder(void)
 {
-    int due = IsWarningDay() && IsWarningTime();
+    int day = IsWarningDay();
+    int due = day == DAY_OWED || (day == DAY_DUE && IsWarningTime());
     if (!due && !reminderState.warningHeld)
         return;
 
-    long long now = MinuteCount();
+    DWORD now = GetTickCount();
+    DayNumber today = GetDayNumber();
     if (due) {
-        /* Shown or held, it no longer pends. One already held stays the one warning. */
+        /* Shown or held, it no longer pends nor is owed. One already held stays the one warning. */
         reminderState.warningPending = 0;
+        reminderState.lastWarningDay = today;
         if (!reminderState.warningHeld)
             reminderState.heldSince = now;
     }
@@ -199,6 +223,9 @@ void CheckReminder(void)
     if (reminderState.warningHeld)
         return;
 
+    /* Recorded before it shows: a start while it is open, or after a crash, owes nothing. */
+    reminderState.lastWarningDay = today;
+    WriteSettingInt(today, SETTING_LAST_WARNING_DAY);
     PlayAlarm();
     ShowWarning();
 }

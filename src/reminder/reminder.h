@@ -7,7 +7,7 @@
 /* Days counted from 1 January 2001 (day 1); only differences mean anything. */
 typedef int DayNumber;
 
-/* Registry location and value names of the four settings. */
+/* Registry location and value names of the settings. */
 #define SETTINGS_PARENT_KEY "Software"
 #define SETTINGS_PRODUCT_KEY "Quilmaren Filters"
 #define SETTINGS_OPTIONS_KEY "Options"
@@ -15,6 +15,9 @@ typedef int DayNumber;
 #define SETTING_FREQUENCY "Frequency"
 #define SETTING_HOURS "Time~Hours"
 #define SETTING_MINUTES "Time~Minutes"
+/* The day a warning was last shown, or the cycle began: a due day after it passed unseen.
+   Absent (as older copies leave it) means no record, and nothing is caught up. */
+#define SETTING_LAST_WARNING_DAY "Last Warning Day"
 
 /* Defaults for a setting that reads as 0. Hours and minutes are stored as their value + 1
    (1 means 00), so the defaults 8 and 30 mean 07:29, not 08:30. */
@@ -28,13 +31,20 @@ typedef int DayNumber;
 #define MINUTES_PER_DAY 1440
 /* A warning held while the person is busy is shown anyway this long after it became due:
    some programs leave a full-screen window up for good. */
-#define BUSY_HOLD_MINUTES 120
+#define BUSY_HOLD_MS (120 * 60 * 1000)
+
+/* What the day test finds. */
+#define DAY_NOT_DUE 0
+#define DAY_DUE 1  /* a due day: the time test decides */
+#define DAY_OWED 2 /* not due, but a due day since the last warning passed unseen: warn now */
 
 struct ReminderState {
     int lastDueDay;      /* most recent due day seen by IsWarningDay */
     int warningPending;  /* due day seen, warning not yet fired */
     int warningHeld;     /* a due warning waits: the notification state that holds it, else 0 */
-    long long heldSince; /* the minute it became due, counted as day number * 1440 + minute */
+    DWORD heldSince;     /* GetTickCount when it became due: steady, whatever the wall clock does */
+    int lastWarningDay;  /* the day a warning was last shown or held in this run, else 0 */
+    int startRecorded;   /* this run found no start day and recorded today */
 };
 
 /* When the next warning comes: a day number and a minute of that day. */

@@ -10,7 +10,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const char *const names[] = {SETTING_START_DAY, SETTING_FREQUENCY, SETTING_HOURS, SETTING_MINUTES};
+    static const char *const names[] = {SETTING_START_DAY, SETTING_FREQUENCY, SETTING_HOURS, SETTING_MINUTES,
+                                        SETTING_LAST_WARNING_DAY};
     if (size < 7)
         return 0;
 
@@ -41,8 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (strnlen(buffer, sizeof buffer) >= sizeof buffer)
             abort();
     }
+    int caughtUp = 0;
     for (int tick = 0; tick < 3; tick++) {
         int start = ReadSettingInt(SETTING_START_DAY);
+        long long record = ReadSettingInt(SETTING_LAST_WARNING_DAY);
         int warnings = fake::warningsShown;
         size_t alarms = fake::sounds.size();
         int wasHeld = reminderState.warningHeld; /* a held warning comes on any day */
@@ -57,9 +60,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         /* Never on the first run, which records today, nor on the start day; only whole periods away. */
         if (start == 0 && (shown || ReadSettingInt(SETTING_START_DAY) != today))
             abort();
+        /* A warning on a day that is not due catches up one after the start and the record,
+           and only once: the three checks share one clock. */
         long long period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
-        if (shown && !wasHeld && (today == start || ((long long) today - start) % period != 0))
-            abort();
+        long long step = period < 0 ? -period : period;
+        long long missed = today - ((today - start) % step + step) % step;
+        if (shown && !wasHeld && (today == start || ((long long) today - start) % period != 0)) {
+            if (record == 0 || missed <= start || missed <= record || ++caughtUp > 1)
+                abort();
+        }
         if (fake::OpenHandles() != 0)
             abort();
     }

@@ -229,14 +229,17 @@ TEST_F(Check, WarningWaitsWhileThePersonIsAwayOrBusy)
 {
     const int away = QUNS_NOT_PRESENT, free = QUNS_ACCEPTS_NOTIFICATIONS, missing = NO_NOTIFICATION_STATE,
               fails = FAILED_NOTIFICATION_STATE;
+    /* The tick count follows the wall clock unless a step gives its own, in minutes. */
     struct Step {
         int day, hour, minute, state;
         bool warns;
+        int tickMinutes = -1;
     };
     const struct {
         int line;
         int period;
         std::vector<Step> steps;
+        DWORD tickBase = 0;
     } cases[] = {
         {__LINE__, 7, {{20, 7, 29, away, false}, {20, 7, 30, away, false}}},   /* away at the target time */
         {__LINE__, 7, {{20, 7, 29, away, false}, {20, 9, 0, free, true}, {20, 9, 1, free, false}}}, /* back */
@@ -254,6 +257,14 @@ TEST_F(Check, WarningWaitsWhileThePersonIsAwayOrBusy)
         {__LINE__, 1, {{20, 7, 29, away, false}, {21, 7, 29, away, false}, {21, 8, 0, QUNS_BUSY, true},
                        {21, 9, 0, free, false}}},
         {__LINE__, 1, {{20, 7, 29, away, false}, {21, 6, 0, free, true}, {21, 7, 30, free, true}}},
+        /* Two hours busy are two hours of ticks: the clock set back a day, or an hour for
+           daylight saving, changes nothing; nor does the tick count wrapping. */
+        {__LINE__, 7, {{20, 7, 29, QUNS_BUSY, false, 0}, {19, 9, 28, QUNS_BUSY, false, 119},
+                       {19, 9, 29, QUNS_BUSY, true, 120}}},
+        {__LINE__, 7, {{20, 7, 29, QUNS_BUSY, false, 0}, {20, 8, 29, QUNS_BUSY, true, 120}}},
+        {__LINE__, 7, {{20, 7, 29, QUNS_BUSY, false, 0}, {20, 10, 28, QUNS_BUSY, false, 119}}},
+        {__LINE__, 7, {{20, 7, 29, QUNS_BUSY, false, 0}, {20, 9, 0, QUNS_BUSY, false, 91},
+                       {20, 9, 29, QUNS_BUSY, true, 120}}, 0xFFFFFFFFu - 90 * 60000u},
     };
     for (const auto &c : cases) {
         fake::Reset();
@@ -261,12 +272,81 @@ TEST_F(Check, WarningWaitsWhileThePersonIsAwayOrBusy)
         StoreCycle(2994, c.period);
         for (const auto &s : c.steps) {
             fake::notificationState = s.state;
+            fake::tickCount =
+                c.tickBase + 60000u * (DWORD) (s.tickMinutes >= 0 ? s.tickMinutes : (s.day * 24 + s.hour) * 60 + s.minute);
             size_t alarms = fake::sounds.size();
             EXPECT_EQ(CheckAt(s.day, s.hour, s.minute), s.warns)
                 << "case at line " << c.line << ", " << s.day << " March " << s.hour << ":" << s.minute;
             EXPECT_EQ(fake::sounds.size() - alarms, s.warns ? 1u : 0u) << "case at line " << c.line;
         }
     }
+}
+
+TEST_F(Check, ADueDayThatPassedUnseenComesOnceAtTheNextStart)
+{
+    /* Today T is day 3001 (20 March 2009); day offsets are from it. With a start at T - 10
+       and a 7-day period, T - 3 was due and T + 4 is. */
+    const int none = INT_MIN, T = 3001, away = QUNS_NOT_PRESENT, free = QUNS_ACCEPTS_NOTIFICATIONS;
+    struct Step {
+        int day, hour, minute, state;
+        bool warns;
+        int record; /* stored after the check */
+    };
+    const struct {
+        int line;
+        int start, period, record;
+        std::vector<Step> steps;
+        bool readOnly = false;
+        int hours = 0;
+    } cases[] = {
+        {__LINE__, -10, 7, -10, {{0, 3, 0, free, true, 0}, {0, 3, 1, free, false, 0}, {1, 3, 0, free, false, 0}}},
+        {__LINE__, -10, 7, -3, {{0, 3, 0, free, false, -3}}},   /* shown on that due day */
+        {__LINE__, -10, 7, -1, {{0, 3, 0, free, false, -1}}},   /* or after it */
+        {__LINE__, -10, 7, none, {{0, 3, 0, free, false, none}}}, /* no record: as before */
+        {__LINE__, -10, 7, 5, {{0, 3, 0, free, false, 5}}},     /* the clock set back */
+        {__LINE__, -2, 7, -30, {{0, 3, 0, free, false, -30}}},  /* Setup's OK began a new cycle */
+        /* The record cannot be written: still once in this run. */
+        {__LINE__, -10, 7, -10, {{0, 3, 0, free, true, -10}, {0, 3, 1, free, false, -10}, {1, 3, 0, free, false, -10}},
+         true},
+        /* Held while away, and recorded only when it shows. */
+        {__LINE__, -10, 7, -10, {{0, 3, 0, away, false, -10}, {0, 4, 0, away, false, -10},
+                                 {0, 5, 0, free, true, 0}, {0, 5, 1, free, false, 0}}},
+        /* Every day is due: today's own warning, at its time. */
+        {__LINE__, -10, 1, -5, {{0, 3, 0, free, false, -5}, {0, 7, 29, free, true, 0}}},
+        {__LINE__, -10, -7, -10, {{0, 3, 0, free, true, 0}}},
+        /* A warning time beyond the day never comes, caught up or not. */
+        {__LINE__, -10, 7, -10, {{0, 3, 0, free, false, -10}, {1, 23, 59, free, false, -10}}, false, 30},
+        /* The next due day's own warning, then nothing owed after it. */
+        {__LINE__, -10, 7, -3, {{4, 7, 29, free, true, 4}, {5, 0, 0, free, false, 4}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE("case at line " + std::to_string(c.line));
+        fake::Reset();
+        reminderState = ReminderState{};
+        StoreCycle(T + c.start, c.period, c.hours);
+        if (c.record != none)
+            fake::SetText(SETTING_LAST_WARNING_DAY, std::to_string(T + c.record));
+        if (c.readOnly)
+            fake::ReadOnlyKey(OPTIONS_PATH);
+        for (const auto &s : c.steps) {
+            fake::notificationState = s.state;
+            size_t alarms = fake::sounds.size();
+            EXPECT_EQ(CheckAt(20 + s.day, s.hour, s.minute), s.warns) << "day T+" << s.day << " " << s.hour << ":" << s.minute;
+            EXPECT_EQ(fake::sounds.size() - alarms, s.warns ? 1u : 0u);
+            EXPECT_EQ(ReadSettingInt(SETTING_LAST_WARNING_DAY), s.record == none ? 0 : T + s.record);
+        }
+    }
+}
+
+TEST_F(Check, FirstRunRecordsTheStartAsTheLastWarningDay)
+{
+    EXPECT_FALSE(CheckAt(13, 9, 0));
+    EXPECT_EQ(ReadSettingInt(SETTING_LAST_WARNING_DAY), 2994);
+    EXPECT_TRUE(reminderState.startRecorded);
+    /* Off through the first due day: its warning comes at the next start. */
+    reminderState = ReminderState{};
+    EXPECT_TRUE(CheckAt(21, 6, 0));
+    EXPECT_EQ(ReadSettingInt(SETTING_LAST_WARNING_DAY), 3002);
 }
 
 TEST_F(Check, UnreadableRegistryNeverWarns)

@@ -48,18 +48,19 @@ TEST(Forecast, DayNumbersAndDatesRoundTrip)
 
 /* Runs the clock minute by minute through two periods and a day: every check warns exactly
    at the moment the forecast made just before it named, and at no other. */
-void CheckAgainstForecasts(long long period, long long start, long long hours, long long minutes,
+void CheckAgainstForecasts(long long period, long long start, long long hours, long long minutes, long long record,
                            ReminderState state, int firstMinute, bool storeDefaults)
 {
     fake::Reset();
     reminderState = state;
     for (auto [name, value] : {std::pair{SETTING_START_DAY, start}, {SETTING_FREQUENCY, period},
-                               {SETTING_HOURS, hours}, {SETTING_MINUTES, minutes}})
+                               {SETTING_HOURS, hours}, {SETTING_MINUTES, minutes}, {SETTING_LAST_WARNING_DAY, record}})
         if (value || storeDefaults)
             fake::SetText(name, std::to_string(value));
     SCOPED_TRACE("start " + std::to_string(start) + ", every " + std::to_string(period) + " days, hours " +
-                 std::to_string(hours) + ", minutes " + std::to_string(minutes) + ", last due day " +
-                 std::to_string(state.lastDueDay) + (state.warningPending ? ", pending" : ""));
+                 std::to_string(hours) + ", minutes " + std::to_string(minutes) + ", last warning day " +
+                 std::to_string(record) + ", last due day " + std::to_string(state.lastDueDay) +
+                 (state.warningPending ? ", pending" : ""));
 
     long long step = period == 0 ? DEFAULT_FREQUENCY : period < 0 ? -period : period;
     long long day = first;
@@ -105,21 +106,50 @@ TEST(Forecast, NamesTheMinuteTheCheckWarns)
     auto any = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
     const long long extremes[] = {-100, -5, 25, 61, 2000, INT_MAX, INT_MIN};
     int run = 0;
+    /* The last warning day: absent, or just before, on or just after the last due day
+       before the first day, so that a warning is owed from the first check, or is not. */
+    auto record = [](long long period, long long start, int kind) {
+        long long step = period == 0 ? DEFAULT_FREQUENCY : period < 0 ? -period : period;
+        long long back = ((first - (start ? start : first)) % step + step) % step;
+        long long lastDue = first - (back ? back : step);
+        const long long records[] = {0, lastDue - 1, lastDue, lastDue + 1};
+        return records[kind % 4];
+    };
+    auto randomState = [&] {
+        ReminderState state{};
+        state.lastDueDay = any(0, 1) ? first + any(-3, 3) : 0;
+        state.warningPending = any(0, 1);
+        return state;
+    };
     /* Start days before and after the clock's first day, so that some due days fall before
        the start and the start itself lies between due days; 0 is not yet recorded. */
-    for (long long period : {0, 1, 2, 3, -2})
+    int periods = 0;
+    for (long long period : {0, 1, 2, 3, -2}) {
+        int starts = 0;
         for (long long start : {0, first - 4, first + 1, first + 3}) {
             run++;
             long long hours = run % 4 ? any(0, 24) : extremes[any(0, 6)];
             long long minutes = run % 5 ? any(0, 60) : extremes[any(0, 6)];
-            ReminderState state{};
-            state.lastDueDay = any(0, 1) ? first + any(-3, 3) : 0;
-            state.warningPending = any(0, 1);
-            CheckAgainstForecasts(period, start, hours, minutes, state, any(0, MINUTES_PER_DAY - 1), any(0, 1));
+            CheckAgainstForecasts(period, start, hours, minutes, record(period, start, periods + starts++),
+                                  randomState(), any(0, MINUTES_PER_DAY - 1), any(0, 1));
             if (HasFatalFailure())
                 return;
         }
-    CheckAgainstForecasts(1, first - 4, 25, 1, ReminderState{}, 0, true); /* 24:00, the first minute beyond */
+        periods++;
+    }
+    /* The first day is not due, and a due day after the start came before it. */
+    for (int kind = 0; kind < 4; kind++)
+        for (auto [period, start] : {std::pair{2LL, first - 9LL}, {-3LL, first - 4LL}}) {
+            CheckAgainstForecasts(period, start, any(0, 24), any(0, 60), record(period, start, kind), randomState(),
+                                  any(0, MINUTES_PER_DAY - 1), true);
+            if (HasFatalFailure())
+                return;
+        }
+    /* 24:00, the first minute beyond; and a record kept from a warning in this run. */
+    CheckAgainstForecasts(1, first - 4, 25, 1, 0, ReminderState{}, 0, true);
+    ReminderState warned{};
+    warned.lastWarningDay = first - 1;
+    CheckAgainstForecasts(3, first - 7, 8, 30, first - 5, warned, 0, true);
 }
 
 } // namespace

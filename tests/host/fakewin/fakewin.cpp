@@ -19,6 +19,7 @@ struct StoredValue {
 
 namespace fake {
 
+DWORD tickCount;
 std::vector<Sound> sounds;
 int warningsShown;
 std::function<void()> onWarning;
@@ -29,7 +30,7 @@ static DWORD lastError;
 
 static SYSTEMTIME localClock;
 static std::map<std::string, std::map<std::string, StoredValue>> keys; /* lower-case path -> values */
-static std::set<std::string> failing;
+static std::set<std::string> failing, readOnly;
 static std::set<FakeKey *> handles;
 
 static std::string Lower(std::string text)
@@ -45,7 +46,9 @@ void Reset()
     handles.clear();
     keys.clear();
     failing.clear();
+    readOnly.clear();
     keys["software"];
+    tickCount = 0;
     sounds.clear();
     warningsShown = 0;
     onWarning = nullptr;
@@ -103,6 +106,11 @@ void FailKey(const std::string &path)
     failing.insert(Lower(path));
 }
 
+void ReadOnlyKey(const std::string &path)
+{
+    readOnly.insert(Lower(path));
+}
+
 int OpenHandles()
 {
     return (int) handles.size();
@@ -137,6 +145,11 @@ void GetLocalTime(SYSTEMTIME *time)
     *time = fake::localClock;
 }
 
+DWORD GetTickCount(void)
+{
+    return fake::tickCount;
+}
+
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result)
 {
     std::string path;
@@ -154,7 +167,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSEC
     std::string path;
     if (!SubkeyPath(key, subKey, &path))
         return ERROR_INVALID_HANDLE;
-    if (failing.count(path))
+    if (failing.count(path) || readOnly.count(path))
         return ERROR_ACCESS_DENIED;
     bool existed = keys.count(path) != 0;
     keys[path];

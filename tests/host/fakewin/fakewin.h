@@ -18,7 +18,8 @@ struct Sound {
     DWORD flags;
 };
 
-/* Empty registry holding only HKCU\Software, clock at 2009-03-13 12:00, nothing recorded. */
+/* Empty registry holding only HKCU\Software, clock at 2009-03-13 12:00, tick count 0,
+   nothing recorded. */
 void Reset();
 
 void SetClock(int year, int month, int day, int hour = 12, int minute = 0);
@@ -28,8 +29,10 @@ void DeleteValue(const std::string &path, const std::string &name);
 bool GetValue(const std::string &path, const std::string &name, DWORD *type, std::string *data);
 bool KeyExists(const std::string &path);
 void FailKey(const std::string &path); /* opening or creating it fails from now on */
+void ReadOnlyKey(const std::string &path); /* it opens for reading; creating or writing it fails */
 int OpenHandles();
 
+extern DWORD tickCount; /* what GetTickCount answers: milliseconds, wrapping, apart from the clock */
 extern std::vector<Sound> sounds;
 extern int warningsShown;
 extern std::function<void()> onWarning; /* runs inside ShowWarning */

@@ -1,5 +1,5 @@
 /* Test-only stand-in for the few Win32 calls the reminder core makes:
-   an in-memory registry, a settable local clock and a record of sounds. */
+   an in-memory registry, settable local and tick clocks and a record of sounds. */
 #ifndef QUILMAREN_FAKE_WINDOWS_H
 #define QUILMAREN_FAKE_WINDOWS_H
 
@@ -81,6 +81,7 @@ typedef struct _SYSTEMTIME {
 } SYSTEMTIME;
 
 void GetLocalTime(SYSTEMTIME *time);
+DWORD GetTickCount(void);
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
 LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,

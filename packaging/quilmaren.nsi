@@ -89,7 +89,7 @@ Section "${PRODUCT}" SecProgram
     WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${EXE_NAME}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "URLInfoAbout" "http://quilmaren.com"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "URLInfoAbout" "https://quilmaren.com"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
     WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1

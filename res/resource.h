@@ -20,6 +20,6 @@
 #define IDI_KAVRICON_FIRST 13
 #define IDCUR_HAND 19
 
-#define LINK_ADDRESS "http://quilmaren.com"
+#define LINK_ADDRESS "https://quilmaren.com"
 
 #endif

@@ -61,6 +61,7 @@ class Packages(unittest.TestCase):
             self.assertEqual(apps.get('DisplayName'), 'Quilmaren Filters')
             self.assertEqual(apps.get('DisplayVersion'), VERSION)
             self.assertEqual(apps.get('Publisher'), 'Quilmaren')
+            self.assertEqual(apps.get('URLInfoAbout'), 'https://quilmaren.com')
             self.assertTrue(wait_for(tray_icon_shown, 20), 'the installed program shows no tray icon')
 
         with self.subTest('silent upgrade over a running copy keeps the settings and the logon choice'):

@@ -302,7 +302,7 @@ TEST(Resources, SetupTemplateFieldByField)
         {Static, 0xFFFFFFFF, "Days", 110, 53, 17, 8, Label, 0, 0, 0},
         {Static, 0xFFFFFFFF, "Filter cleaning warning period.", 32, 38, 102, 10, Label, 0, 0, 0},
         {Static, 0xFFFFFFFF, "Time of day to display warning.", 32, 84, 102, 10, Label, 0, 0, 0},
-        {Static, IDC_LINK, LINK_ADDRESS, 77, 142, 74, 8, Link, 0, 0, 0},
+        {Static, IDC_LINK, LINK_ADDRESS, 67, 142, 84, 8, Link, 0, 0, 0},
     });
 }
 
@@ -310,7 +310,7 @@ TEST(Resources, WarningTemplateHasOnlyOkAndLink)
 {
     ExpectTemplate(IDD_WARNING, {
         {Button, IDOK, "OK", 107, 119, 34, 12, ChildVisible | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, 0, 0, 0},
-        {Static, IDC_LINK, LINK_ADDRESS, 77, 142, 74, 8, Link, 0, 0, 0},
+        {Static, IDC_LINK, LINK_ADDRESS, 67, 142, 84, 8, Link, 0, 0, 0},
     });
 }
 

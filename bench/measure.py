@@ -10,39 +10,20 @@ import sys
 import time
 
 import pefile
-from desktop import TRAY_CELL, Program, run, set_settings, today_day_number, tray_cells, wait_for, wine_processes
+from desktop import Program, run, set_settings, today_day_number, tray_icons, wait_for, wine_processes
 
 RUNS = 5
 START_RUNS = 15
 IDLE_SECONDS = 180
 
 
-def tray_cells_drawn():
-    """How many tray cells hold an icon (anything but the tray's background)."""
-    cells = tray_cells()
-    if not cells:
-        return 0
-    x, y, width = cells
-    data = subprocess.run(['import', '-window', 'root', '-crop', '%dx%d+%d+%d' % (width, TRAY_CELL, x, y),
-                           '-depth', '8', 'rgb:-'], stdout=subprocess.PIPE).stdout
-    if len(data) < width * TRAY_CELL * 3:
-        return 0
-    background = data[-3:]
-    drawn = 0
-    for cell in range(width // TRAY_CELL):
-        count = sum(1 for row in range(TRAY_CELL) for col in range(cell * TRAY_CELL, cell * TRAY_CELL + TRAY_CELL)
-                    if data[3 * (row * width + col):3 * (row * width + col) + 3] != background)
-        drawn += count > 15
-    return drawn
-
-
 def start_to_icon(exe):
     """Milliseconds from launch until its icon is drawn in the tray."""
-    if not wait_for(lambda: tray_cells_drawn() == 0, 10):
+    if not wait_for(lambda: tray_icons() == 0, 10):
         sys.exit('an icon stayed in the tray after the last start: cannot time %s' % exe)
     began = time.monotonic()
     program = Program(exe)
-    shown = wait_for(lambda: tray_cells_drawn() > 0, 30, 0.005)
+    shown = wait_for(lambda: tray_icons() > 0, 30, 0.005)
     elapsed = (time.monotonic() - began) * 1000
     program.stop()
     if not shown:
@@ -69,7 +50,7 @@ def screenshot_ms():
     """What one poll of the tray costs: the finest step the start time can resolve."""
     began = time.monotonic()
     for _ in range(10):
-        tray_cells_drawn()
+        tray_icons()
     return (time.monotonic() - began) * 100
 
 
@@ -91,25 +72,29 @@ def cpu_ms(pid):
 
 
 def idle_costs(exes):
-    """Starts RUNS copies of each program, then reads resident memory once idle and the
-    CPU time each spends over IDLE_SECONDS. Returns {exe: (rss list, cpu list)}."""
-    programs = {exe: [Program(exe) for _ in range(RUNS)] for exe in exes}
-    if not wait_for(lambda: tray_cells_drawn() >= RUNS * len(exes), 60):
-        sys.exit('not every copy showed its tray icon: no idle figures')
-    time.sleep(10)
-    pids = {exe: wine_processes(exe) for exe in exes}
-    for exe in exes:
-        if len(pids[exe]) != RUNS:
-            sys.exit('found %d running copies of %s, not %d: no idle figures' % (len(pids[exe]), exe, RUNS))
-    before = {exe: [cpu_ms(p) for p in pids[exe]] for exe in exes}
-    rss = {exe: [rss_mib(p) for p in pids[exe]] for exe in exes}
-    time.sleep(IDLE_SECONDS)
-    result = {}
-    for exe in exes:
-        cpu = [cpu_ms(p) - b for p, b in zip(pids[exe], before[exe])]
-        result[exe] = (rss[exe], cpu)
-        for program in programs[exe]:
+    """RUNS rounds, each with one copy of every program idle side by side (the product runs
+    one copy per session): resident memory once idle, and the CPU time each spends over
+    IDLE_SECONDS. Returns {exe: (rss list, cpu list)}."""
+    result = {exe: ([], []) for exe in exes}
+    for _ in range(RUNS):
+        programs = [Program(exe) for exe in exes]
+        if not wait_for(lambda: tray_icons() >= len(exes), 60):
+            sys.exit('not every program showed its tray icon: no idle figures')
+        time.sleep(10)
+        pids = {exe: wine_processes(exe) for exe in exes}
+        for exe in exes:
+            if len(pids[exe]) != 1:
+                sys.exit('found %d running copies of %s, not 1: no idle figures' % (len(pids[exe]), exe))
+        before = {exe: cpu_ms(pids[exe][0]) for exe in exes}
+        for exe in exes:
+            result[exe][0].append(rss_mib(pids[exe][0]))
+        time.sleep(IDLE_SECONDS)
+        for exe in exes:
+            result[exe][1].append(cpu_ms(pids[exe][0]) - before[exe])
+        for program in programs:
             program.stop()
+        if not wait_for(lambda: tray_icons() == 0, 10):
+            sys.exit('an icon stayed in the tray after a round: no idle figures')
     return result
 
 
@@ -152,13 +137,18 @@ def main():
 
     rss_p, cpu_p = (statistics.median(v) for v in idle[product])
     rss_b, cpu_b = (statistics.median(v) for v in idle[baseline])
+
+    def spread(values, digits):
+        return '%.*f (%.*f–%.*f)' % (digits, statistics.median(values), digits, min(values), digits, max(values))
+
     rows = [
         ('Start to tray icon, ms: median (IQR) of %d; a poll takes %.0f ms' % (START_RUNS, poll),
          '%.0f (%.0f–%.0f)' % starts[product], '%.0f (%.0f–%.0f)' % starts[baseline],
          '%.2f× (medians)' % (starts[product][0] / starts[baseline][0]), '≤ 1.2×'),
-        ('Resident memory once idle, MiB', '%.1f' % rss_p, '%.1f' % rss_b, '%+.2f MiB' % (rss_p - rss_b),
-         '≤ +2 MiB'),
-        ('CPU over %d idle minutes, ms' % (IDLE_SECONDS // 60), '%.1f' % cpu_p, '%.1f' % cpu_b,
+        ('Resident memory once idle, MiB: median (range)', spread(idle[product][0], 1), spread(idle[baseline][0], 1),
+         '%+.2f MiB' % (rss_p - rss_b), '≤ +2 MiB'),
+        ('CPU over %d idle minutes, ms: median (range)' % (IDLE_SECONDS // 60), spread(idle[product][1], 1),
+         spread(idle[baseline][1], 1),
          '%+.1f ms (%.2f ms a minute)' % (cpu_p - cpu_b, (cpu_p - cpu_b) / (IDLE_SECONDS / 60)),
          'baseline + the checks'),
     ]

@@ -111,6 +111,8 @@ add_test(NAME win32.dialogs COMMAND win32_dialog_tests)
 
 # Keeps a file in use, for the uninstall test.
 add_executable(hold_file tests/win32/hold_file.c)
+# Reads balloons and the foreground window for the end-to-end tests.
+add_executable(e2e_probe tests/e2e/probe.c)
 
 if(QF_SHIPPED_BUILD)
     add_test(NAME win32.hardening
@@ -129,11 +131,12 @@ add_test(NAME e2e.program
 set_tests_properties(e2e.program PROPERTIES TIMEOUT 900)
 list(APPEND WINE_TESTS e2e.program)
 # The test that waits a minute for the program's timer gets a display and prefix of its
-# own, so it runs beside the others instead of after them; it starts first.
+# own, so it runs beside the others instead of after them; it starts first. The tests of
+# a second start follow it there.
 add_test(NAME e2e.tick
     COMMAND ${CMAKE_SOURCE_DIR}/tools/with-wine.sh
             python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_program.py $<TARGET_FILE:QuilmarenFilters>
-            ${CMAKE_BINARY_DIR}/screenshots Tick)
+            ${CMAKE_BINARY_DIR}/screenshots Tick Instances)
 set_tests_properties(e2e.tick PROPERTIES TIMEOUT 300 COST 1000 LABELS wine
                      ENVIRONMENT "PYTHONPATH=${CMAKE_SOURCE_DIR}/tools;PYTHONDONTWRITEBYTECODE=1")
 

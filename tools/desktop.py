@@ -179,6 +179,25 @@ def is_orange(p):
     return r > 200 and 90 < g < 220 and b < 110
 
 
+def tray_icons():
+    """How many tray cells hold an icon (anything but the tray's background)."""
+    cells = tray_cells()
+    if not cells:
+        return 0
+    x, y, width = cells
+    data = subprocess.run(['import', '-window', 'root', '-crop', '%dx%d+%d+%d' % (width, TRAY_CELL, x, y),
+                           '-depth', '8', 'rgb:-'], stdout=subprocess.PIPE).stdout
+    if len(data) < width * TRAY_CELL * 3:
+        return 0
+    background = data[-3:]
+    drawn = 0
+    for cell in range(width // TRAY_CELL):
+        count = sum(1 for row in range(TRAY_CELL) for col in range(cell * TRAY_CELL, cell * TRAY_CELL + TRAY_CELL)
+                    if data[3 * (row * width + col):3 * (row * width + col) + 3] != background)
+        drawn += count > 15
+    return drawn
+
+
 def tray_icon_shown():
     """Is our orange star drawn in the tray's first cell?"""
     cells = tray_cells()
@@ -255,6 +274,10 @@ def hover(x, y):
     move(x - 8, y)
     move(x, y)
     return pointer_hot_spot()
+
+
+def window_title(window):
+    return run('xdotool', 'getwindowname', str(window)).strip()
 
 
 # ---- the program

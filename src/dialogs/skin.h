@@ -43,6 +43,7 @@ INT_PTR SkinnedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
 void SizeSkinnedDialog(HWND dialog);
 void CenterWindow(HWND window);
 void FreeSkin(DialogSkin *skin);
+BOOL BringDialogForward(void);
 
 INT_PTR CALLBACK SetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -60,6 +60,31 @@ void SizeSkinnedDialog(HWND dialog)
     MoveWindow(dialog, 0, 0, SKIN_SIZE, SKIN_SIZE, FALSE);
 }
 
+/* Notes each open skinned dialog of this thread: a warning in found[0], Setup in found[1]. */
+static BOOL CALLBACK FindOpenDialog(HWND window, LPARAM found)
+{
+    char name[16], title[sizeof WARNING_TITLE];
+    if (!IsWindowVisible(window) || !DialogSkinOf(window) || !GetClassNameA(window, name, sizeof name) ||
+        lstrcmpA(name, "#32770") != 0)
+        return TRUE;
+    GetWindowTextA(window, title, sizeof title);
+    ((HWND *) found)[lstrcmpA(title, WARNING_TITLE) == 0 ? 0 : 1] = window;
+    return TRUE;
+}
+
+/* Brings an open dialog to the front, a warning before Setup: the reminder is what the
+   person must see. FALSE when none is open. */
+BOOL BringDialogForward(void)
+{
+    HWND found[2] = {NULL, NULL};
+    EnumThreadWindows(GetCurrentThreadId(), FindOpenDialog, (LPARAM) found);
+    HWND dialog = found[0] ? found[0] : found[1];
+    if (!dialog)
+        return FALSE;
+    SetForegroundWindow(dialog);
+    return TRUE;
+}
+
 /* A dialog procedure's message result: in DWL_MSGRESULT and as the return value. */
 static INT_PTR DialogResult(HWND dialog, LONG_PTR result)
 {

@@ -25,6 +25,29 @@ void RegisterMainWindowClass(HINSTANCE instance)
     taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
 }
 
+/* In a second copy: lets the running one take the foreground, which the person who just
+   started us gave us, and tells it. Waits up to waitMs for a copy whose window is not
+   made yet, as when two start together at logon. */
+BOOL HandOverToRunningCopy(DWORD waitMs)
+{
+    HWND running;
+    for (DWORD start = GetTickCount(); !(running = FindWindowA(MAIN_CLASS_NAME, NULL)); Sleep(100))
+        if (GetTickCount() - start >= waitMs)
+            return FALSE;
+    DWORD process = 0;
+    GetWindowThreadProcessId(running, &process);
+    AllowSetForegroundWindow(process);
+    return PostMessageA(running, WM_ANOTHERSTART, 0, 0);
+}
+
+/* Another start of the program: the dialog open here comes to the front, or else Setup
+   opens as from the tray, the way in when Windows hides the icon. */
+static void OnAnotherStart(HWND window)
+{
+    if (!BringDialogForward())
+        OpenSetup(window);
+}
+
 /* Owns the reminder timer and receives the tray icon's callbacks. */
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -43,6 +66,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_TRAYNOTIFY:
         OnTrayNotify(window, wParam, lParam);
+        return 0;
+    case WM_ANOTHERSTART:
+        OnAnotherStart(window);
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT ps;

@@ -11,16 +11,23 @@
 #define TRAY_RETRY_PERIOD_MS 5000
 #define TRAY_RETRY_LIMIT 120 /* ten minutes of tries */
 #define WM_TRAYNOTIFY 0x0800
+/* Posted by a second start of the program to the copy already running. */
+#define WM_ANOTHERSTART (WM_APP + 1)
 #define TRAY_ICON_ID 1
 /* The size of the ANSI notification record with balloon fields and the item GUID. */
 #define TRAY_RECORD_SIZE NOTIFYICONDATAA_V3_SIZE
 #define SHELL_TEXT_SIZE 100
+#define MAIN_CLASS_NAME "KAVRI_Class"
+/* Held for the process's life: one copy per sign-in session. */
+#define INSTANCE_MUTEX_NAME "Local\\Quilmaren Filters"
+#define HANDOVER_WAIT_MS 5000 /* for a running copy whose window is not made yet */
 
 extern char windowTitle[SHELL_TEXT_SIZE];
 extern char className[SHELL_TEXT_SIZE];
 
 void RegisterMainWindowClass(HINSTANCE instance);
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL HandOverToRunningCopy(DWORD waitMs);
 
 #define TRAY_TIP_SIZE 128 /* the record's tooltip, terminator included */
 
@@ -32,8 +39,10 @@ void RetryTrayIcon(HWND window);
 BOOL TrayIconExists(HWND window);
 void RemoveTrayIcon(HWND window);
 void OnTrayNotify(HWND window, WPARAM iconId, LPARAM mouseMessage);
+void OpenSetup(HWND window);
 
-/* Supplied by the dialogs: the modal Setup dialog. */
+/* Supplied by the dialogs: the modal Setup dialog, and an open dialog brought to the front. */
 void ShowSetup(void);
+BOOL BringDialogForward(void);
 
 #endif

@@ -16,6 +16,7 @@ static ReminderState tipState;                      /* what it was made from */
 static DayNumber tipDay;
 static HKEY settingsKey; /* the product's key, watched for edits */
 static HANDLE settingsEdited;
+static BOOL welcomeOffered; /* the first run's balloon, once the icon is in place */
 
 /* A record naming our icon (icon 1 of the main window), every other field zero. */
 static void InitTrayRecord(NOTIFYICONDATAA *data, HWND window)
@@ -44,12 +45,26 @@ static BOOL FormatForecast(const ReminderForecast *next, char *text, int size)
     return TRUE;
 }
 
-/* The tooltip: when the next reminder comes, or why none is coming now. */
-void FormatTrayTip(char *tip, int size)
+/* When the next reminder comes, into when; or why none will: the reason. Made after a
+   check, from the next one on, since this minute's has run. */
+static const char *NextReminder(char *when, int size)
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
     ReminderForecast next;
+    /* Every check has recorded a start day by now: none stored means none can be. */
+    if (!ReadSettingInt(SETTING_START_DAY))
+        return "no reminder, the settings cannot be saved";
+    if (!ForecastWarning(GetDayNumber(), now.wHour * 60 + now.wMinute + 1, &next))
+        return "no reminder, the time setting is out of range";
+    if (!FormatForecast(&next, when, size))
+        return "no reminder, the day settings are out of range";
+    return NULL;
+}
+
+/* The tooltip: when the next reminder comes, or why none is coming now. */
+void FormatTrayTip(char *tip, int size)
+{
     char when[TRAY_TIP_SIZE];
     const char *text;
 
@@ -57,13 +72,8 @@ void FormatTrayTip(char *tip, int size)
         text = "reminder waiting until you are back";
     else if (reminderState.warningHeld)
         text = "reminder waiting while you are busy";
-    /* From the next check on: this minute's has run. */
-    else if (!ForecastWarning(GetDayNumber(), now.wHour * 60 + now.wMinute + 1, &next))
-        text = "no reminder, the time setting is out of range";
-    else if (!FormatForecast(&next, when, sizeof when))
-        text = "no reminder, the day settings are out of range";
     else
-        text = NULL;
+        text = NextReminder(when, sizeof when);
 
     char full[TRAY_TIP_SIZE + 64];
     if (text)
@@ -148,14 +158,42 @@ BOOL AddTrayIcon(HWND window)
     return added;
 }
 
+/* On the run that began the cycle, a balloon from the icon says where the program lives,
+   when it first reminds and how to reach Setup: Windows hides a new icon at first. Offered
+   once; where the shell cannot show it, nothing else changes. */
+static void WelcomeBalloon(HWND window)
+{
+    char when[TRAY_TIP_SIZE];
+    if (welcomeOffered || !reminderState.startRecorded || NextReminder(when, sizeof when))
+        return;
+    welcomeOffered = TRUE;
+
+    NOTIFYICONDATAA data;
+    InitTrayRecord(&data, window);
+    data.uFlags = NIF_INFO;
+    data.dwInfoFlags = NIIF_INFO;
+    lstrcpynA(data.szInfoTitle, "Quilmaren Filters runs in the notification area", sizeof data.szInfoTitle);
+    char text[sizeof data.szInfo + sizeof when];
+    wsprintfA(text, "First reminder: %s.\nFor Setup, click this icon or start Quilmaren Filters again.", when);
+    lstrcpynA(data.szInfo, text, sizeof data.szInfo);
+    Shell_NotifyIconA(NIM_MODIFY, &data);
+}
+
+/* The icon is there: no more tries; its tooltip, and on the first run its balloon. */
+static void IconInPlace(HWND window)
+{
+    KillTimer(window, TRAY_RETRY_TIMER_ID);
+    UpdateTrayTip(window);
+    WelcomeBalloon(window);
+}
+
 /* Adds the icon, and keeps trying on a timer when the notification area is not ready or
    too busy to answer, as it often is at logon: without the icon, Setup and Exit are out
    of reach. */
 void ShowTrayIcon(HWND window)
 {
     if (AddTrayIcon(window)) {
-        KillTimer(window, TRAY_RETRY_TIMER_ID);
-        UpdateTrayTip(window);
+        IconInPlace(window);
         return;
     }
     trayRetriesLeft = TRAY_RETRY_LIMIT;
@@ -177,8 +215,7 @@ BOOL TrayIconExists(HWND window)
 void RetryTrayIcon(HWND window)
 {
     if (AddTrayIcon(window) || TrayIconExists(window)) {
-        KillTimer(window, TRAY_RETRY_TIMER_ID);
-        UpdateTrayTip(window);
+        IconInPlace(window);
     } else if (--trayRetriesLeft <= 0) {
         KillTimer(window, TRAY_RETRY_TIMER_ID);
     }
@@ -190,10 +227,20 @@ void RemoveTrayIcon(HWND window)
     DestroyMenu(trayMenu);
     trayMenu = trayPopup = NULL;
     trayTip[0] = '\0';
+    welcomeOffered = FALSE; /* it belongs to the icon */
 
     NOTIFYICONDATAA data;
     InitTrayRecord(&data, window);
     Shell_NotifyIconA(NIM_DELETE, &data);
+}
+
+/* The modal Setup dialog, from the menu or another start; its OK may change the forecast.
+   In the foreground, so that it opens on top of what the person was doing. */
+void OpenSetup(HWND window)
+{
+    SetForegroundWindow(window);
+    ShowSetup();
+    UpdateTrayTip(window);
 }
 
 /* A left or right button press on the icon opens the menu at the pointer. */
@@ -211,7 +258,7 @@ void OnTrayNotify(HWND window, WPARAM iconId, LPARAM mouseMessage)
     PostMessageA(window, WM_NULL, 0, 0);
 
     switch (command) {
-    case IDM_SETUP: ShowSetup(); UpdateTrayTip(window); break;
+    case IDM_SETUP: OpenSetup(window); break;
     case IDM_HELP: break;
     case IDM_EXIT: PostMessageA(window, WM_CLOSE, 0, 0); break;
     }

@@ -15,12 +15,20 @@ static void RestrictDllSearch(void)
 }
 
 /* Registers the class, creates the hidden window (which runs the first check),
-   adds the tray icon and runs the message loop. Arguments are ignored. */
+   adds the tray icon and runs the message loop. Arguments are ignored. A second start
+   hands over to the copy already running and ends: two copies would warn twice. */
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     RestrictDllSearch();
+    /* Never closed: the system releases it when the process ends, however it ends. Where
+       it cannot be made at all, the program runs as it always did. */
+    HANDLE instanceMutex = CreateMutexA(NULL, FALSE, INSTANCE_MUTEX_NAME);
+    if (instanceMutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+        HandOverToRunningCopy(HANDOVER_WAIT_MS);
+        return 0;
+    }
     lstrcpynA(windowTitle, "Quilmaren Filters", SHELL_TEXT_SIZE);
-    lstrcpynA(className, "KAVRI_Class", SHELL_TEXT_SIZE);
+    lstrcpynA(className, MAIN_CLASS_NAME, SHELL_TEXT_SIZE);
     RegisterMainWindowClass(instance);
     hInst = instance; /* before creation: the first check may load the alarm and a dialog */
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end tests of QuilmarenFilters.exe under Wine, driven through the tray, the
 keyboard and the mouse. Usage: test_program.py EXE SCREENSHOT_DIR [unittest args]."""
+import datetime
 import os
 import shutil
 import stat
@@ -9,11 +10,19 @@ import tempfile
 import time
 import unittest
 
-from desktop import (Program, Shot, click, dialogs, drag, due_today, geometry, hover, menus, press, run,
-                     set_settings, settings, today_day_number, tray_icon_shown, wait_for)
+from desktop import (Program, Shot, click, dialogs, drag, due_today, geometry, hover, menus, move, press, run,
+                     set_settings, settings, today_day_number, tray_icon_shown, tray_icons, wait_for, window_title,
+                     wine_processes)
 
-EXE = SHOTS = None
+EXE = SHOTS = PROBE = None
 HAND_HOT_SPOT = (12, 9)  # the program's hand cursor
+SETUP_TITLE = 'Quilmaren Filters Setup'
+WARNING_TITLE = 'Quilmaren Filters: clean your dust filters now'
+
+
+def probe(*args):
+    """What the probe reads from inside Wine: the foreground window's title, balloons, dates."""
+    return run('wine', PROBE, *args).strip()
 
 
 class Shell(unittest.TestCase):
@@ -35,7 +44,18 @@ class Shell(unittest.TestCase):
         print('start to tray icon: %.0f ms' % ((time.monotonic() - p.started) * 1000))
         Shot(os.path.join(SHOTS, 'tray-icon.png'))
         self.assertEqual(wait_for(lambda: settings().get('Total Day Count')), str(today_day_number()))
+        self.assertEqual(settings().get('Last Warning Day'), str(today_day_number()))
         self.assertEqual(dialogs(), [])
+
+    def test_a_due_day_missed_while_off_is_caught_up_at_the_next_start(self):
+        today = today_day_number()
+        set_settings(**{'Total Day Count': str(today - 10), 'Frequency': '7', 'Last Warning Day': str(today - 10)})
+        self.start()
+        found = wait_for(dialogs, 20)
+        self.assertTrue(found, 'the warning of the day missed three days ago did not come')
+        self.assertEqual(settings().get('Last Warning Day'), str(today), 'not recorded before the warning')
+        press(found[0][0], 'Return')
+        self.assertTrue(wait_for(lambda: not dialogs(), 5))
 
     def test_left_and_right_clicks_open_the_menu_and_a_click_elsewhere_closes_it(self):
         p = self.start()
@@ -103,6 +123,73 @@ class Shell(unittest.TestCase):
         self.assertTrue(wait_for(lambda: not dialogs(), 5))
 
 
+class Instances(unittest.TestCase):
+    """One copy per session: another start hands over to the one running."""
+
+    def setUp(self):
+        set_settings(**{'Total Day Count': str(today_day_number())})
+        self.programs = []
+
+    def tearDown(self):
+        for program in reversed(self.programs):
+            program.stop()
+
+    def start(self, exe=None):
+        program = Program(exe or EXE)
+        self.programs.append(program)
+        return program
+
+    def test_a_second_start_opens_setup_in_the_running_copy(self):
+        first = self.start()
+        self.assertTrue(wait_for(tray_icon_shown, 20))
+        running = wine_processes(EXE)
+        self.assertEqual(self.start().wait(20), 0, 'the second copy did not end with code 0')
+        setup = wait_for(dialogs, 10)
+        self.assertTrue(setup, 'no Setup opened')
+        Shot(os.path.join(SHOTS, 'second-start-setup.png'))
+        self.assertEqual(window_title(setup[0][0]), SETUP_TITLE)
+        self.assertEqual(wine_processes(EXE), running)
+        self.assertEqual(tray_icons(), 1)
+        self.assertEqual(settings(), {'Total Day Count': str(today_day_number())})
+        press(setup[0][0], 'Escape')
+        self.assertTrue(wait_for(lambda: not dialogs(), 5))
+        self.assertTrue(first.running())
+
+    def test_with_a_warning_open_a_second_start_brings_it_up_and_opens_no_setup(self):
+        set_settings(**due_today())
+        self.start()
+        self.assertTrue(wait_for(dialogs, 20), 'no warning at start')
+        self.start('notepad')  # the person turned to another program
+        self.assertTrue(wait_for(lambda: probe('foreground').endswith('Notepad'), 15), probe('foreground'))
+        self.assertEqual(self.start().wait(20), 0)
+        self.assertTrue(wait_for(lambda: probe('foreground') == WARNING_TITLE, 10),
+                        'the warning did not come up: %r is in front' % probe('foreground'))
+        self.assertEqual([window_title(w) for w, _, _ in dialogs()], [WARNING_TITLE])
+
+    def test_the_first_start_says_where_it_is_and_a_later_one_does_not(self):
+        set_settings()
+        program = self.start()
+        self.assertTrue(wait_for(tray_icon_shown, 20))
+        move(600, 500)  # a pointer resting on the icon would show its tooltip too
+        due = datetime.date.today() + datetime.timedelta(days=7)
+        date = probe('date', str(due.year), str(due.month), str(due.day))
+
+        def welcome():
+            return [line for line in probe('balloons').splitlines() if 'First reminder' in line]
+        shown = wait_for(welcome, 10)
+        self.assertTrue(shown, 'no balloon on the first start')
+        Shot(os.path.join(SHOTS, 'first-start-balloon.png'))
+        self.assertIn('First reminder: %s at' % date, shown[0])
+        program.choose('Exit')
+        self.assertEqual(program.wait(15), 0)
+        self.assertTrue(wait_for(lambda: not welcome(), 10), 'the balloon outlived the program')
+
+        self.start()
+        self.assertTrue(wait_for(tray_icon_shown, 20))
+        move(600, 500)
+        self.assertFalse(wait_for(welcome, 3), 'a later start showed the balloon again')
+
+
 class WithSetup:
     """A running program whose Setup dialog a test opens."""
 
@@ -131,7 +218,8 @@ class Dialogs(WithSetup, unittest.TestCase):
         self.assertTrue(wait_for(lambda: not dialogs(), 5))
         stored = wait_for(lambda: settings().get('Time~Minutes') and settings())
         self.assertEqual(stored, {'Total Day Count': str(today_day_number()), 'Frequency': '8',
-                                  'Time~Hours': '9', 'Time~Minutes': '29'})
+                                  'Time~Hours': '9', 'Time~Minutes': '29',
+                                  'Last Warning Day': str(today_day_number())})  # from the first start
 
     def test_esc_stores_nothing(self):
         set_settings(**{'Total Day Count': '1234', 'Frequency': '3'})
@@ -172,7 +260,7 @@ class Dialogs(WithSetup, unittest.TestCase):
         click(link_x, link_y)
         self.assertTrue(wait_for(lambda: os.path.exists(opened), 15), 'the shell opened nothing')
         with open(opened) as f:
-            self.assertEqual([url.rstrip('/') for url in f.read().split()], ['http://quilmaren.com'])
+            self.assertEqual([url.rstrip('/') for url in f.read().split()], ['https://quilmaren.com'])
         self.assertTrue(dialogs(), 'clicking the link closed the dialog')
         self.assertTrue(wait_for(lambda: hover(x + 40, y + 170) != HAND_HOT_SPOT, 5),
                         'the hand stayed after the pointer left the link')
@@ -198,4 +286,5 @@ class Tick(WithSetup, unittest.TestCase):
 
 if __name__ == '__main__':
     EXE, SHOTS = sys.argv[1], sys.argv[2]
+    PROBE = os.path.join(os.path.dirname(EXE), 'e2e_probe.exe')
     unittest.main(argv=[sys.argv[0]] + sys.argv[3:], verbosity=2)

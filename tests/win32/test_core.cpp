@@ -1,5 +1,5 @@
 /* The reminder core against Wine's real registry and clock. */
-#include "import_patch.h"
+#include "notification_state.h"
 #include "reminder.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +26,7 @@ protected:
         RegDeleteKeyA(HKEY_CURRENT_USER, productKey);
         reminderState = ReminderState{};
         warnings = 0;
+        ASSERT_TRUE(PinNotificationState()); /* the person is there, unless a test says otherwise */
     }
     void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, productKey); }
 
@@ -156,35 +157,8 @@ TEST_F(Core, FirstCheckRecordsTodayAndADueDayWarns)
     EXPECT_EQ(warnings, 1);
 }
 
-/* shell32's answer to whether the person may be interrupted, as the test sets it. */
-typedef FARPROC(WINAPI *GetProcAddressProc)(HMODULE, LPCSTR);
-GetProcAddressProc realGetProcAddress;
-QUERY_USER_NOTIFICATION_STATE answer;
-int queries;
-
-HRESULT WINAPI AnswerQuery(QUERY_USER_NOTIFICATION_STATE *state)
-{
-    queries++;
-    *state = answer;
-    return S_OK;
-}
-
-FARPROC WINAPI AnsweringGetProcAddress(HMODULE module, LPCSTR name)
-{
-    FARPROC real = realGetProcAddress(module, name);
-    if (real && HIWORD(name) && lstrcmpA(name, "SHQueryUserNotificationState") == 0 &&
-        module == GetModuleHandleA("shell32.dll"))
-        return (FARPROC) (void (*)(void)) AnswerQuery;
-    return real;
-}
-
 TEST_F(Core, ADueWarningAsksShell32WhetherThePersonIsThere)
 {
-    LoadLibraryA("shell32.dll"); /* the program links it */
-    realGetProcAddress = (GetProcAddressProc) (void (*)(void)) GetProcAddress(GetModuleHandleA("kernel32.dll"),
-                                                                                "GetProcAddress");
-    ASSERT_GT(PatchImport("kernel32.dll", (const void *) realGetProcAddress, (const void *) AnsweringGetProcAddress),
-              0);
     char text[16];
     wsprintfA(text, "%i", GetDayNumber() - 7);
     WriteSetting(text, SETTING_START_DAY);
@@ -194,14 +168,13 @@ TEST_F(Core, ADueWarningAsksShell32WhetherThePersonIsThere)
         QUERY_USER_NOTIFICATION_STATE state;
         int warnings;
     } checks[] = {{QUNS_NOT_PRESENT, 0}, {QUNS_NOT_PRESENT, 0}, {QUNS_ACCEPTS_NOTIFICATIONS, 1}};
-    queries = 0;
+    pinned::queries = 0;
     for (const auto &c : checks) {
-        answer = c.state;
+        PinNotificationState(c.state);
         CheckReminder();
         EXPECT_EQ(warnings, c.warnings) << "answered " << c.state;
     }
-    EXPECT_EQ(queries, 3);
-    PatchImport("kernel32.dll", (const void *) AnsweringGetProcAddress, (const void *) realGetProcAddress);
+    EXPECT_EQ(pinned::queries, 3);
 }
 
 } // namespace

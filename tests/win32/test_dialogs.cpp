@@ -1,6 +1,7 @@
 /* Skin drawing and the skinned dialogs, driven from inside the process under Wine. */
 #include "import_patch.h"
 #include "keyed_pixels.h"
+#include "notification_state.h"
 #include "registry_fixture.h"
 #include "reminder.h"
 #include "resource.h"
@@ -337,6 +338,7 @@ protected:
     {
         ClearSettings();
         hInst = GetModuleHandleA(NULL);
+        ASSERT_TRUE(PinNotificationState()); /* warnings that are due show */
     }
     void TearDown() override
     {
@@ -344,6 +346,29 @@ protected:
         hInst = GetModuleHandleA(NULL);
     }
 };
+
+TEST_F(Dialogs, TheLinkFitsOnOneLineInBothDialogs)
+{
+    /* A static control wraps what does not fit, and shows only the first line. */
+    for (void (*show)(void) : {ShowWarning, ShowSetup}) {
+        RunModal(show, [](HWND dialog) {
+            HWND link = GetDlgItem(dialog, IDC_LINK);
+            char text[LINK_TEXT_SIZE];
+            GetWindowTextA(link, text, sizeof text);
+            EXPECT_EQ(strncmp(text, "https://", 8), 0) << text;
+            HDC dc = GetDC(link);
+            HGDIOBJ old = SelectObject(dc, (HFONT) SendMessageA(link, WM_GETFONT, 0, 0));
+            SIZE extent;
+            GetTextExtentPoint32A(dc, text, lstrlenA(text), &extent);
+            SelectObject(dc, old);
+            ReleaseDC(link, dc);
+            RECT box;
+            GetClientRect(link, &box);
+            EXPECT_LE(extent.cx, box.right) << text;
+            SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+        });
+    }
+}
 
 TEST_F(Dialogs, WarningIsCentredWithItsOkButtonAndIgnoresEsc)
 {
@@ -608,6 +633,36 @@ TEST_F(Dialogs, OpeningAndClosingLeakNothing)
            gdiAfter, user, userAfter);
     EXPECT_EQ(gdiAfter, gdi);
     EXPECT_EQ(userAfter, user);
+}
+
+/* Another program's window in the foreground, as when the person started us from it. */
+HWND OtherWindow()
+{
+    HWND other = CreateWindowExA(0, "STATIC", "another program", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, NULL, NULL,
+                                 NULL, NULL);
+    SetForegroundWindow(other);
+    return other;
+}
+
+TEST_F(Dialogs, AnotherStartBringsTheOpenWarningForwardBeforeSetup)
+{
+    EXPECT_FALSE(BringDialogForward()) << "no dialog is open";
+    RunModal(ShowSetup, [](HWND setup) {
+        HWND other = OtherWindow();
+        ASSERT_EQ(GetForegroundWindow(), other);
+        EXPECT_TRUE(BringDialogForward());
+        EXPECT_EQ(GetForegroundWindow(), setup);
+        RunModal(ShowWarning, [setup](HWND warning) {
+            SetForegroundWindow(setup); /* the person went back to Setup */
+            HWND other = OtherWindow();
+            EXPECT_TRUE(BringDialogForward());
+            EXPECT_EQ(GetForegroundWindow(), warning);
+            DestroyWindow(other);
+            SendMessageA(warning, WM_COMMAND, IDOK, 0);
+        });
+        DestroyWindow(other);
+        SendMessageA(setup, WM_COMMAND, IDCANCEL, 0);
+    });
 }
 
 TEST_F(Dialogs, OuterSetupClosedBeforeTheWarningOverItStillStores)

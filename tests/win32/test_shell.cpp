@@ -1,6 +1,7 @@
 /* The hidden main window and the tray icon, driven from inside the process under Wine. */
 #include "exe_module.h"
 #include "import_patch.h"
+#include "notification_state.h"
 #include "registry_fixture.h"
 #include "reminder.h"
 #include "resource.h"
@@ -38,6 +39,17 @@ void ShowSetup(void)
 }
 
 namespace {
+int forwards;
+bool dialogOpen; /* what BringDialogForward finds */
+} // namespace
+
+BOOL BringDialogForward(void)
+{
+    forwards++;
+    return dialogOpen;
+}
+
+namespace {
 
 bool menuSeen;
 
@@ -68,6 +80,7 @@ protected:
     {
         ClearSettings();
         warnings = setups = 0;
+        ASSERT_TRUE(PinNotificationState()); /* warnings that are due show */
         static bool registered;
         if (!registered) {
             hInst = GetModuleHandleA(NULL);
@@ -183,6 +196,23 @@ TEST_F(Shell, RecreatedNotificationAreaGetsTheIconBack)
     EXPECT_TRUE(MenuOpens(window, 1, WM_RBUTTONDOWN)); /* and still has its menu */
 }
 
+/* A day number's date and a minute of it, in the user's short date and time formats. */
+std::string ShortDateOf(DayNumber day, int minute)
+{
+    SYSTEMTIME t = {2001, 1, 0, 1, 0, 0, 0, 0}; /* day 1 */
+    FILETIME f;
+    SystemTimeToFileTime(&t, &f);
+    ULONGLONG ticks = ((ULONGLONG) f.dwHighDateTime << 32 | f.dwLowDateTime) + (day - 1) * 864000000000ULL +
+                      minute * 600000000ULL;
+    f.dwHighDateTime = (DWORD) (ticks >> 32);
+    f.dwLowDateTime = (DWORD) ticks;
+    FileTimeToSystemTime(&f, &t);
+    char date[64], time[64];
+    GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &t, NULL, date, sizeof date);
+    GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &t, NULL, time, sizeof time);
+    return std::string(date) + " at " + time;
+}
+
 template <class Condition> bool WaitFor(Condition done, int milliseconds = 20000)
 {
     for (DWORD start = GetTickCount(); GetTickCount() - start < (DWORD) milliseconds; Sleep(50))
@@ -201,8 +231,15 @@ int tipChanges; /* tooltip modifications the shell was asked for */
 std::string lastTip;
 bool refuseTip; /* as a busy shell would */
 
+int balloons; /* first-run balloons asked for */
+std::string lastBalloon;
+
 BOOL WINAPI FlakyNotify(DWORD message, PNOTIFYICONDATAA data)
 {
+    if (message == NIM_MODIFY && (data->uFlags & NIF_INFO)) {
+        balloons++;
+        lastBalloon = std::string(data->szInfoTitle) + "|" + data->szInfo;
+    }
     if (message == NIM_MODIFY && (data->uFlags & NIF_TIP)) {
         tipChanges++;
         lastTip = data->szTip;
@@ -276,6 +313,8 @@ TEST_F(Shell, FailedAddIsRetriedOnItsTimerUntilExactlyOneIconOrTheLimit)
         retryPeriod = 0;
         retryKilled = false;
         lastTip.clear();
+        balloons = 0;
+        ClearSettings(); /* each a first run */
         Start();
         for (DWORD start = GetTickCount(); retryPeriod && !retryKilled && GetTickCount() - start < 30000;) {
             MsgWaitForMultipleObjects(0, NULL, FALSE, 50, QS_ALLINPUT);
@@ -288,6 +327,11 @@ TEST_F(Shell, FailedAddIsRetriedOnItsTimerUntilExactlyOneIconOrTheLimit)
         EXPECT_FALSE(realKillTimer(window, TRAY_RETRY_TIMER_ID)) << "still retrying";
         EXPECT_EQ(adds, c.adds);
         EXPECT_EQ(lastTip.rfind("Quilmaren Filters: next reminder", 0) == 0, c.icon) << "tooltip: " << lastTip;
+        /* The first run's balloon comes with the icon, however late. */
+        EXPECT_EQ(balloons, c.icon ? 1 : 0);
+        if (c.icon) {
+            EXPECT_NE(lastBalloon.find(ShortDateOf(GetDayNumber() + 7, 7 * 60 + 29)), std::string::npos) << lastBalloon;
+        }
         addsToFail = 0;
         EXPECT_EQ(IconExists(window), c.icon);
         DestroyWindow(window);
@@ -298,52 +342,57 @@ TEST_F(Shell, FailedAddIsRetriedOnItsTimerUntilExactlyOneIconOrTheLimit)
     PatchImport("shell32.dll", (const void *) FlakyNotify, (const void *) realNotify);
 }
 
-/* The local date in days from today, in the user's short date format. */
-std::string ShortDateIn(int days, int minute)
+typedef LONG(WINAPI *RegCreateProc)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY,
+                                     LPDWORD);
+
+LONG WINAPI DeniedRegCreate(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD)
 {
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    FILETIME f;
-    SystemTimeToFileTime(&t, &f);
-    ULONGLONG ticks = ((ULONGLONG) f.dwHighDateTime << 32 | f.dwLowDateTime) + days * 864000000000ULL;
-    f.dwHighDateTime = (DWORD) (ticks >> 32);
-    f.dwLowDateTime = (DWORD) ticks;
-    FileTimeToSystemTime(&f, &t);
-    t.wHour = (WORD) (minute / 60);
-    t.wMinute = (WORD) (minute % 60);
-    t.wSecond = 0;
-    char date[64], time[64];
-    GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &t, NULL, date, sizeof date);
-    GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &t, NULL, time, sizeof time);
-    return std::string(date) + " at " + time;
+    return ERROR_ACCESS_DENIED; /* as a key the user may not write */
 }
 
 TEST_F(Shell, TooltipSaysWhenTheNextReminderComes)
 {
+    const int unsaved = -1; /* no start day can be stored */
     const struct {
         int line;
         int startedDaysAgo, frequency, hours, minutes, held;
-        std::string tip;
+        int afterStart, atMinute; /* days from the start to the next reminder; or the text when none comes */
+        const char *text;
     } cases[] = {
-        {__LINE__, 3, 7, 1, 1, 0, "next reminder " + ShortDateIn(4, 0)},
-        {__LINE__, 0, 2, 24, 60, 0, "next reminder " + ShortDateIn(2, 23 * 60 + 59)},
-        {__LINE__, 7, 7, 1, 1, 0, "next reminder " + ShortDateIn(7, 0)}, /* today's warned at start */
-        {__LINE__, 3, 7, 30, 1, 0, "no reminder, the time setting is out of range"},
-        {__LINE__, 0, 2147483647, 1, 1, 0, "no reminder, the day settings are out of range"},
-        {__LINE__, 7, 7, 1, 1, QUNS_NOT_PRESENT, "reminder waiting until you are back"},
-        {__LINE__, 7, 7, 1, 1, QUNS_PRESENTATION_MODE, "reminder waiting while you are busy"},
+        {__LINE__, 3, 7, 1, 1, 0, 7, 0, NULL},
+        {__LINE__, 0, 2, 24, 60, 0, 2, 23 * 60 + 59, NULL},
+        {__LINE__, 7, 7, 1, 1, 0, 14, 0, NULL}, /* today's warned at start */
+        {__LINE__, 3, 7, 30, 1, 0, 0, 0, "no reminder, the time setting is out of range"},
+        {__LINE__, 0, 2147483647, 1, 1, 0, 0, 0, "no reminder, the day settings are out of range"},
+        {__LINE__, 7, 7, 1, 1, QUNS_NOT_PRESENT, 0, 0, "reminder waiting until you are back"},
+        {__LINE__, 7, 7, 1, 1, QUNS_PRESENTATION_MODE, 0, 0, "reminder waiting while you are busy"},
+        {__LINE__, unsaved, 0, 0, 0, 0, 0, 0, "no reminder, the settings cannot be saved"},
     };
+    RegCreateProc realCreate =
+        (RegCreateProc) (void (*)(void)) GetProcAddress(GetModuleHandleA("advapi32.dll"), "RegCreateKeyExA");
     for (const auto &c : cases) {
-        ClearSettings();
-        Store(SETTING_START_DAY, GetDayNumber() - c.startedDaysAgo);
-        Store(SETTING_FREQUENCY, c.frequency);
-        Store(SETTING_HOURS, c.hours);
-        Store(SETTING_MINUTES, c.minutes);
-        CheckReminder(); /* as at start */
-        reminderState.warningHeld = c.held;
-        char tip[TRAY_TIP_SIZE];
-        FormatTrayTip(tip, sizeof tip);
-        EXPECT_EQ(tip, "Quilmaren Filters: " + c.tip) << "case at line " << c.line;
+        std::string tip, expected;
+        /* Made again if midnight passed meanwhile: the expected date is the check's. */
+        for (DayNumber day = 0; day != GetDayNumber();) {
+            day = GetDayNumber();
+            ClearSettings();
+            if (c.startedDaysAgo == unsaved) {
+                ASSERT_GT(PatchImport("advapi32.dll", (const void *) realCreate, (const void *) DeniedRegCreate), 0);
+            } else {
+                Store(SETTING_START_DAY, GetDayNumber() - c.startedDaysAgo);
+                Store(SETTING_FREQUENCY, c.frequency);
+                Store(SETTING_HOURS, c.hours);
+                Store(SETTING_MINUTES, c.minutes);
+            }
+            CheckReminder(); /* as at start */
+            reminderState.warningHeld = c.held;
+            char text[TRAY_TIP_SIZE];
+            FormatTrayTip(text, sizeof text);
+            tip = text;
+            expected = c.text ? c.text : "next reminder " + ShortDateOf(day - c.startedDaysAgo + c.afterStart, c.atMinute);
+            PatchImport("advapi32.dll", (const void *) DeniedRegCreate, (const void *) realCreate);
+        }
+        EXPECT_EQ(tip, "Quilmaren Filters: " + expected) << "case at line " << c.line;
     }
 }
 
@@ -352,7 +401,7 @@ TEST_F(Shell, TooltipGoesToTheShellOnlyWhenItChanges)
     realNotify = (NotifyProc) (void (*)(void)) GetProcAddress(GetModuleHandleA("shell32.dll"), "Shell_NotifyIconA");
     ASSERT_GT(PatchImport("shell32.dll", (const void *) realNotify, (const void *) FlakyNotify), 0);
     StoreCycleStartedDaysAgo(3);
-    const std::string next = "Quilmaren Filters: next reminder " + ShortDateIn(4, 0);
+    const std::string next = "Quilmaren Filters: next reminder " + ShortDateOf(ReadSettingInt(SETTING_START_DAY) + 7, 0);
     tipChanges = 0;
     Start(); /* the icon with the name first, then the forecast */
     EXPECT_EQ(tipChanges, 1);
@@ -454,6 +503,10 @@ BOOL CALLBACK OnTopWindow(HWND window, LPARAM param)
 
 TEST_F(Shell, PlantedWinmmBesideTheProgramIsNeverLoaded)
 {
+    /* The program's own answer cannot be pinned from here: it warns only if the session
+       lets it (Wine's always does). */
+    if (SessionNotificationState() != QUNS_ACCEPTS_NOTIFICATIONS)
+        GTEST_SKIP() << "this session holds warnings now (state " << SessionNotificationState() << ")";
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
     std::string folder = std::string(temp) + "planted-" + std::to_string(GetCurrentProcessId());
@@ -498,6 +551,42 @@ TEST_F(Shell, PlantedWinmmBesideTheProgramIsNeverLoaded)
     DeleteFileA(exe.c_str());
     DeleteFileA(decoy.c_str());
     EXPECT_TRUE(RemoveDirectoryA(folder.c_str()));
+}
+
+typedef BOOL(WINAPI *AllowProc)(DWORD);
+AllowProc realAllow;
+DWORD allowedProcess;
+
+BOOL WINAPI RecordedAllow(DWORD process)
+{
+    allowedProcess = process;
+    return realAllow(process);
+}
+
+TEST_F(Shell, ASecondStartHandsOverToTheRunningCopy)
+{
+    EXPECT_FALSE(HandOverToRunningCopy(0)) << "no copy is running";
+    realAllow = (AllowProc) (void (*)(void)) GetProcAddress(GetModuleHandleA("user32.dll"), "AllowSetForegroundWindow");
+    ASSERT_GT(PatchImport("user32.dll", (const void *) realAllow, (const void *) RecordedAllow), 0);
+    Start();
+    const struct {
+        bool dialogOpen;
+        int setups;
+    } cases[] = {{false, 1}, {true, 0}}; /* Setup opens, or the open dialog comes forward */
+    for (const auto &c : cases) {
+        dialogOpen = c.dialogOpen;
+        forwards = setups = 0;
+        allowedProcess = 0;
+        EXPECT_TRUE(HandOverToRunningCopy(HANDOVER_WAIT_MS));
+        EXPECT_EQ(allowedProcess, GetCurrentProcessId()) << "the running copy may not take the foreground";
+        EXPECT_EQ(forwards + setups, 0) << "the second copy itself opened something";
+        MSG message;
+        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        EXPECT_EQ(forwards, 1);
+        EXPECT_EQ(setups, c.setups);
+    }
+    PatchImport("user32.dll", (const void *) RecordedAllow, (const void *) realAllow);
 }
 
 TEST_F(Shell, CloseRemovesTheIconAndPostsQuitZero)

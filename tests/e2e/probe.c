@@ -1,0 +1,46 @@
+/* Reads the desktop from inside Wine for the end-to-end tests: the foreground window's
+   title, the text of the visible balloons, and a date in the user's short format.
+   Usage: probe foreground | probe balloons | probe date YEAR MONTH DAY */
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+/* Under Wine a tray balloon is a visible tooltip window of the shell's. */
+static BOOL CALLBACK PrintBalloon(HWND window, LPARAM unused)
+{
+    char name[32], text[512] = "";
+    (void) unused;
+    if (IsWindowVisible(window) && GetClassNameA(window, name, sizeof name) &&
+        lstrcmpiA(name, "tooltips_class32") == 0 &&
+        SendMessageA(window, WM_GETTEXT, sizeof text, (LPARAM) text) > 0)
+        printf("%s\n", text);
+    return TRUE;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc == 2 && strcmp(argv[1], "foreground") == 0) {
+        char title[256] = "";
+        GetWindowTextA(GetForegroundWindow(), title, sizeof title);
+        printf("%s\n", title);
+        return 0;
+    }
+    if (argc == 2 && strcmp(argv[1], "balloons") == 0) {
+        EnumWindows(PrintBalloon, 0);
+        return 0;
+    }
+    if (argc == 5 && strcmp(argv[1], "date") == 0) {
+        SYSTEMTIME day = {0};
+        char date[64] = "";
+        day.wYear = (WORD) atoi(argv[2]);
+        day.wMonth = (WORD) atoi(argv[3]);
+        day.wDay = (WORD) atoi(argv[4]);
+        GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &day, NULL, date, sizeof date);
+        printf("%s\n", date);
+        return 0;
+    }
+    fprintf(stderr, "usage: probe foreground | balloons | date YEAR MONTH DAY\n");
+    return 2;
+}

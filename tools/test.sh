@@ -12,17 +12,22 @@ cd "$root" || exit 1
 test_presets=(host fuzz win32)
 [ "$QF_WINE" = 64 ] && test_presets+=(win64)
 
-for preset in "${test_presets[@]}"; do
-    cmake --preset "$preset" >/dev/null &&
-        cmake --build --preset "$preset" -j "$(nproc)" >"build-$preset.log" 2>&1 || {
-        tail -n 40 "build-$preset.log"
-        echo "build of $preset failed (see build-$preset.log)" >&2
-        exit 1
-    }
-    rm -f "build-$preset.log"
-done
-
 logs=$(mktemp -d /tmp/quilmaren-logs.XXXXXX)
+# The builds run while Wine sets up its prefix, which mostly waits.
+build_all() {
+    for preset in "${test_presets[@]}"; do
+        cmake --preset "$preset" >/dev/null &&
+            cmake --build --preset "$preset" -j "$(nproc)" >"build-$preset.log" 2>&1 || {
+            tail -n 40 "build-$preset.log"
+            echo "build of $preset failed (see build-$preset.log)" >&2
+            return 1
+        }
+        rm -f "build-$preset.log"
+    done
+}
+build_all &
+building=$!
+
 skipped=0 win32_filter=()
 case "$QF_WINE" in
 32)
@@ -32,30 +37,39 @@ case "$QF_WINE" in
     trap 'wine_env_stop; rm -rf "$logs"' EXIT
     wine_env_start
     win32_filter=(-LE wine)
+    skipped=-1 ;; # counted once the builds exist
+*)
+    trap 'rm -rf "$logs"' EXIT
+    win32_filter=(-LE wine)
+    skipped=-2 ;;
+esac
+wait "$building" || exit 1
+case "$skipped" in
+-1)
     # The installer is 32-bit through and through: its test cannot run on 64-bit Wine.
     skipped=$(ctest --preset win32 -N -L wine | grep -c 'Test *#')
     skipped=$((skipped - $(ctest --preset win64 -N -L wine | grep -c 'Test *#')))
     echo "This kernel runs no 32-bit programs (ia32 emulation is off), so 32-bit Wine cannot start."
     echo "The Win32 and end-to-end tests run on a 64-bit build of the same sources under 64-bit Wine;"
     echo "the $skipped test(s) of the 32-bit installer are skipped." ;;
-*)
-    trap 'rm -rf "$logs"' EXIT
-    win32_filter=(-LE wine)
+-2)
     skipped=$(ctest --preset win32 -N -L wine | grep -c 'Test *#')
     echo "Wine cannot start here: the $skipped Win32 and end-to-end tests are skipped." ;;
 esac
 
 # Verbose into a log; shown: each result, the figures the tests print, and failures.
 run_tests() {
-    ctest --preset "$1" -j "$(nproc)" -V "${@:2}" >"$logs/$1.log" 2>&1
+    ctest --preset "$1" -V "${@:2}" >"$logs/$1.log" 2>&1
     echo $? >"$logs/$1.rc"
 }
-run_tests host
-run_tests fuzz & # one core for 30 s, beside the Win32 tests, which mostly wait on Wine
-fuzzing=$!
-run_tests win32 "${win32_filter[@]}"
-[ "$QF_WINE" = 64 ] && run_tests win64 -L wine
-wait "$fuzzing"
+# Beside the Win32 and end-to-end tests, which mostly wait on Wine and the clock: the
+# host tests, then the fuzzer on one core for 30 s. Those run four at a time, each lane
+# in a prefix of its own or holding the shared one.
+(run_tests host -j "$(nproc)"; run_tests fuzz) &
+beside=$!
+run_tests win32 -j 4 "${win32_filter[@]}"
+[ "$QF_WINE" = 64 ] && run_tests win64 -j 4 -L wine
+wait "$beside"
 
 passed=0 failed=0 status=0
 for preset in "${test_presets[@]}"; do

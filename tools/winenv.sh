@@ -54,6 +54,10 @@ wine_env_start() {
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$QF_RUN_DIR/wine.log" 2>&1
     # No window manager runs here: unmanaged windows spare a 2 s wait on every hide.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >>"$QF_RUN_DIR/wine.log" 2>&1
+    # The desktop process that draws the tray read the setting at boot: start it anew, or
+    # each removal of the last tray icon waits 2 s for a window manager to hide the tray.
+    wineserver -k >>"$QF_RUN_DIR/wine.log" 2>&1
+    wineserver -w >>"$QF_RUN_DIR/wine.log" 2>&1
     wineserver -p >>"$QF_RUN_DIR/wine.log" 2>&1
     # One idle Wine process keeps the system tray alive between programs.
     mkfifo "$QF_RUN_DIR/keepalive"

@@ -1,13 +1,13 @@
 #!/usr/bin/env python3
-"""Runs the program on a virtual display and photographs what a user sees: the warning
-due at start, the tray icon, its tooltip, the tray menu and the Setup dialog.
+"""Runs the program on a virtual display and photographs what a user sees: the balloon
+of the first start, the warning due at start, the tray icon, its tooltip, the tray menu and the Setup dialog.
 Usage: tour.py EXE DIR"""
 import os
 import sys
 import time
 
 from desktop import (Program, Shot, click, dialogs, due_today, menus, move, press, run, set_settings, tray_cells,
-                     tray_icon_shown, wait_for)
+                     tray_icon_shown, visible_windows, wait_for)
 
 
 def shown_windows():
@@ -23,6 +23,17 @@ def main():
         path = os.path.join(out, name)
         Shot(path)
         shots.append(path)
+
+    set_settings()  # a first start: the balloon that says where the program is
+    program = Program(exe)
+    try:
+        if wait_for(tray_icon_shown, 20):
+            move(700, 600)
+            # The balloon is the shell's second window, beside the tray.
+            if wait_for(lambda: len(visible_windows('explorer.exe')) >= 2, 10):
+                shot('0-first-start-balloon.png')
+    finally:
+        program.stop()
 
     set_settings(**due_today())  # so the warning shows at once
     program = Program(exe)

@@ -25,12 +25,19 @@ static long long PreviousDueDay(long long day, long long start, long long step)
     return day - (back ? back : step);
 }
 
-/* Has a due day after the start passed since the last warning, stored or in this run,
-   without one? Without a stored record, nothing is owed: the rules of older copies. */
-static int IsOwed(long long day, long long start, long long period, long long record)
+/* The last due day after the start before day, if no warning came since in this run;
+   else 0. */
+static long long UnseenDueDay(long long day, long long start, long long period)
 {
     long long missed = PreviousDueDay(day, start, period < 0 ? -period : period);
-    return record != 0 && missed > start && missed > record && missed > reminderState.lastWarningDay;
+    return missed > start && missed > reminderState.lastWarningDay ? missed : 0;
+}
+
+/* Did that day pass after the stored last warning? Without a record nothing is owed: the
+   rules of older copies. */
+static int IsOwed(long long missed, long long record)
+{
+    return missed && record != 0 && missed > record;
 }
 
 /* The warning's minute of the day; outside 0-1439 for hand-edited times. Both settings are
@@ -58,11 +65,13 @@ int IsWarningDay(void)
     }
 
     int period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
-    if (!IsDueDay(today, start, period))
-        return IsOwed(today, start, period, ReadSettingInt(SETTING_LAST_WARNING_DAY)) &&
-                       WarningTarget() < MINUTES_PER_DAY
+    if (!IsDueDay(today, start, period)) {
+        /* The record is read only when a day could be owed: not once a warning came in this run. */
+        long long missed = UnseenDueDay(today, start, period);
+        return missed && IsOwed(missed, ReadSettingInt(SETTING_LAST_WARNING_DAY)) && WarningTarget() < MINUTES_PER_DAY
                    ? DAY_OWED
                    : DAY_NOT_DUE;
+    }
 
     if (today != reminderState.lastDueDay) {
         reminderState.lastDueDay = today;
@@ -111,7 +120,7 @@ int ForecastWarning(DayNumber day, int minute, ReminderForecast *when)
        after it warns if owed, or the next due day at the latest. */
     for (;;) {
         if (!IsDueDay(d, start, period)) {
-            if (IsOwed(d, start, period, record))
+            if (IsOwed(UnseenDueDay(d, start, period), record))
                 break; /* at its first check */
             d = NextDueDay(d, start, step);
             from = 0;
@@ -223,7 +232,7 @@ void CheckReminder(void)
     if (reminderState.warningHeld)
         return;
 
-    /* Recorded before it shows: a start while it is open, or after a crash, owes nothing. */
+    /* Recorded before it shows, so a restart or a crash while it is open owes nothing. */
     reminderState.lastWarningDay = today;
     WriteSettingInt(today, SETTING_LAST_WARNING_DAY);
     PlayAlarm();

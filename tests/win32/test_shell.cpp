@@ -461,6 +461,33 @@ TEST_F(Shell, IdleTicksReadNoMoreThanTheCheckDoes)
     PatchImport("advapi32.dll", (const void *) CountedRegOpen, (const void *) realRegOpen);
 }
 
+TEST_F(Shell, TheLastWarningDayIsReadOnlyWhenADayCouldBeOwed)
+{
+    realRegOpen = (RegOpenProc) (void (*)(void)) GetProcAddress(GetModuleHandleA("advapi32.dll"), "RegOpenKeyExA");
+    ASSERT_GT(PatchImport("advapi32.dll", (const void *) realRegOpen, (const void *) CountedRegOpen), 0);
+    const struct {
+        int line;
+        int startedDaysAgo, warnedDaysAgo; /* in this run; -1: not yet */
+        int reads;                         /* of a value, three keys each */
+    } cases[] = {
+        {__LINE__, 0, -1, 2},  /* the start day: no due day yet */
+        {__LINE__, 10, -1, 3}, /* after a start: was the last due day seen? */
+        {__LINE__, 10, 3, 2},  /* its warning came in this run */
+    };
+    for (const auto &c : cases) {
+        ClearSettings();
+        StoreCycleStartedDaysAgo(c.startedDaysAgo);
+        Store(SETTING_LAST_WARNING_DAY, GetDayNumber() - 3);
+        if (c.warnedDaysAgo >= 0)
+            reminderState.lastWarningDay = GetDayNumber() - c.warnedDaysAgo;
+        keyOpens = 0;
+        CheckReminder();
+        EXPECT_EQ(keyOpens, 3 * c.reads) << "case at line " << c.line;
+        EXPECT_EQ(warnings, 0) << "case at line " << c.line;
+    }
+    PatchImport("advapi32.dll", (const void *) CountedRegOpen, (const void *) realRegOpen);
+}
+
 /* ---- the real program, started from a copy in a folder of its own */
 
 std::string Directory(const std::string &path)

@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
            and only once: the three checks share one clock. */
         long long period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
         long long step = period < 0 ? -period : period;
-        long long missed = today - ((today - start) % step + step) % step;
+        long long missed = today - (((long long) today - start) % step + step) % step;
         if (shown && !wasHeld && (today == start || ((long long) today - start) % period != 0)) {
             if (record == 0 || missed <= start || missed <= record || ++caughtUp > 1)
                 abort();

@@ -28,31 +28,30 @@ build_all() {
 build_all &
 building=$!
 
-skipped=0 win32_filter=()
+win32_filter=()
 case "$QF_WINE" in
-32)
+32|64)
     trap 'wine_env_stop; rm -rf "$logs"' EXIT
     wine_env_start ;;
-64)
-    trap 'wine_env_stop; rm -rf "$logs"' EXIT
-    wine_env_start
-    win32_filter=(-LE wine)
-    skipped=-1 ;; # counted once the builds exist
 *)
-    trap 'rm -rf "$logs"' EXIT
-    win32_filter=(-LE wine)
-    skipped=-2 ;;
+    trap 'rm -rf "$logs"' EXIT ;;
 esac
 wait "$building" || exit 1
-case "$skipped" in
--1)
+
+# What cannot run here is counted once the builds exist.
+skipped=0
+case "$QF_WINE" in
+64)
     # The installer is 32-bit through and through: its test cannot run on 64-bit Wine.
+    win32_filter=(-LE wine)
     skipped=$(ctest --preset win32 -N -L wine | grep -c 'Test *#')
     skipped=$((skipped - $(ctest --preset win64 -N -L wine | grep -c 'Test *#')))
     echo "This kernel runs no 32-bit programs (ia32 emulation is off), so 32-bit Wine cannot start."
     echo "The Win32 and end-to-end tests run on a 64-bit build of the same sources under 64-bit Wine;"
     echo "the $skipped test(s) of the 32-bit installer are skipped." ;;
--2)
+32) ;;
+*)
+    win32_filter=(-LE wine)
     skipped=$(ctest --preset win32 -N -L wine | grep -c 'Test *#')
     echo "Wine cannot start here: the $skipped Win32 and end-to-end tests are skipped." ;;
 esac

@@ -9,6 +9,7 @@
 #define IDC_MINUTES 1002
 #define IDC_HOURS 1003
 #define IDC_LINK 1004
+#define IDC_LATER 1005 /* made by the warning when it opens */
 
 #define IDM_EXIT 105
 #define IDM_HELP 32771

@@ -6,8 +6,37 @@
 #define WARNING_OK_Y 186
 #define WARNING_OK_WIDTH 80
 #define WARNING_OK_HEIGHT 22
+/* Later stands above OK, right of the picture and below the message. */
+#define WARNING_LATER_Y 158
 
-/* The warning itself, on the green-keyed skin. Only OK (or Return) closes it. */
+/* Later, made here so that the template stays as it always was: a push button of OK's size
+   in the dialog's font, last in the tab order, so OK stays the default. */
+static void AddLaterButton(HWND dialog)
+{
+    HWND later = CreateWindowExA(0, "BUTTON", "Later", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                                 WARNING_OK_X, WARNING_LATER_Y, WARNING_OK_WIDTH, WARNING_OK_HEIGHT, dialog,
+                                 (HMENU) IDC_LATER, hInst, NULL);
+    SendMessageA(later, WM_SETFONT, SendMessageA(dialog, WM_GETFONT, 0, 0), FALSE);
+}
+
+/* Later's menu, opened below the button: when the warning comes again, or 0 when the menu
+   closed without a choice. */
+static int ChooseLater(HWND dialog)
+{
+    HMENU menu = CreatePopupMenu();
+    AppendMenuA(menu, MF_STRING, ANSWER_IN_1_HOUR, "In 1 hour");
+    AppendMenuA(menu, MF_STRING, ANSWER_IN_4_HOURS, "In 4 hours");
+    AppendMenuA(menu, MF_STRING, ANSWER_TOMORROW, "Tomorrow");
+    RECT button;
+    GetWindowRect(GetDlgItem(dialog, IDC_LATER), &button);
+    int answer = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, button.left,
+                                button.bottom, 0, dialog, NULL);
+    DestroyMenu(menu);
+    return answer;
+}
+
+/* The warning itself, on the green-keyed skin. OK means done; Later comes back at the chosen
+   time; Esc or any other close, in an hour: a reflex never throws the reminder away. */
 INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -15,22 +44,32 @@ INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         CreateDialogSkin(dialog, "KAVRIWARN");
         SetWindowTextA(dialog, WARNING_TITLE);
         SizeSkinnedDialog(dialog);
-        /* Pixels, so the button sits in the room the skin leaves whatever the font. */
+        /* Pixels, so the buttons sit in the room the skin leaves whatever the font. */
         MoveWindow(GetDlgItem(dialog, IDOK), WARNING_OK_X, WARNING_OK_Y, WARNING_OK_WIDTH, WARNING_OK_HEIGHT, FALSE);
+        AddLaterButton(dialog);
         CenterWindow(dialog);
         return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK) {
-            EndDialog(dialog, 0);
+        switch (LOWORD(wParam)) {
+        case IDOK: EndDialog(dialog, ANSWER_DONE); return TRUE;
+        case IDCANCEL: EndDialog(dialog, ANSWER_IN_1_HOUR); return TRUE;
+        case IDC_LATER: {
+            int answer = ChooseLater(dialog);
+            if (answer)
+                EndDialog(dialog, answer);
             return TRUE;
         }
-        break; /* Esc's IDCANCEL is ignored: the warning must be acknowledged */
+        }
+        break;
     }
     return SkinnedDialogProc(dialog, message, wParam, lParam, DialogSkinOf(dialog), WARNING_KEY_COLOUR);
 }
 
-/* Shows the warning modally, above all windows, and returns once it is dismissed. */
+/* Shows the warning modally, above all windows, and acts on the answer once it is closed.
+   One that could not be shown at all was not answered: a postponement stays as it is. */
 void ShowWarning(void)
 {
-    DialogBoxParamA(hInst, MAKEINTRESOURCEA(IDD_WARNING), GetDesktopWindow(), WarningDlgProc, 0);
+    INT_PTR answer = DialogBoxParamA(hInst, MAKEINTRESOURCEA(IDD_WARNING), GetDesktopWindow(), WarningDlgProc, 0);
+    if (answer >= 0)
+        AnswerWarning((int) answer);
 }

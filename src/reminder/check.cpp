@@ -42,15 +42,24 @@ static int IsOwed(long long missed, long long record)
 
 /* The warning's minute of the day; outside 0-1439 for hand-edited times. Both settings are
    stored as value + 1: (hours - 1) * 60 + (minutes - 1) is hours * 60 + minutes - 61. */
-static long long WarningTarget(void)
+long long WarningTarget(void)
 {
     long long hours = ReadSettingOr(SETTING_HOURS, DEFAULT_HOURS);
     long long minutes = ReadSettingOr(SETTING_MINUTES, DEFAULT_MINUTES);
     return hours * 60 + minutes - 61;
 }
 
+/* Was a due day's warning given before its first check in this run (a restart after it)?
+   A record of that day from a check before the warning time was another warning, held
+   from the day before or postponed. A record ahead of it: the clock was set back. */
+static int GivenAlready(long long day, long long minute, long long record, long long target)
+{
+    return record > day || (record == day && minute >= target);
+}
+
 /* Is today a whole, non-zero number of periods from the start day? Records the start
-   day on the first run, and marks a newly seen due day as pending. On other days, a due
+   day on the first run, and marks a newly seen due day as pending unless its warning was
+   given already. On other days, a due
    day that passed unseen (the computer off or asleep) is owed, unless its time never comes. */
 int IsWarningDay(void)
 {
@@ -74,8 +83,11 @@ int IsWarningDay(void)
     }
 
     if (today != reminderState.lastDueDay) {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
         reminderState.lastDueDay = today;
-        reminderState.warningPending = 1;
+        reminderState.warningPending = !GivenAlready(today, now.wHour * 60 + now.wMinute,
+                                                     ReadSettingInt(SETTING_LAST_WARNING_DAY), WarningTarget());
     }
     return DAY_DUE;
 }
@@ -102,14 +114,22 @@ int ForecastWarning(DayNumber day, int minute, ReminderForecast *when)
     long long period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
     long long record = ReadSettingInt(SETTING_LAST_WARNING_DAY);
     long long target = WarningTarget();
-    if (target >= MINUTES_PER_DAY)
-        return 0;
-
     long long d = day, from = minute;
     if (from >= MINUTES_PER_DAY) {
         d++;
         from = 0;
     }
+    /* A postponed warning comes at its moment and covers all that falls due before it. */
+    long long until = PostponedUntil(), at = d * MINUTES_PER_DAY + from;
+    if (until) {
+        if (PostponementWaits(until, at))
+            at = until;
+        when->day = at / MINUTES_PER_DAY;
+        when->minute = (int) (at % MINUTES_PER_DAY);
+        return 1;
+    }
+    if (target >= MINUTES_PER_DAY)
+        return 0;
     if (start == 0)
         start = record = d; /* the first check records its own day */
     long long step = period < 0 ? -period : period;
@@ -128,7 +148,7 @@ int ForecastWarning(DayNumber day, int minute, ReminderForecast *when)
         }
         if (d != lastDueDay) {
             lastDueDay = d;
-            pending = 1;
+            pending = !GivenAlready(d, from, record, target);
         }
         long long at = pending && from > target ? from : target;
         if (at >= from) {
@@ -178,51 +198,29 @@ static void PlayAlarm(void)
         play("ALARM", hInst, SND_RESOURCE);
 }
 
-typedef HRESULT(WINAPI *QueryNotificationStateProc)(QUERY_USER_NOTIFICATION_STATE *state);
-
-/* What Windows says of interrupting the person now. Looked up at run time: where the call is
-   missing or fails, a warning may always interrupt, as it did before. */
-static int UserNotificationState(void)
-{
-    QueryNotificationStateProc query = (QueryNotificationStateProc) (void (*)(void)) GetProcAddress(
-        GetModuleHandleA("shell32.dll"), "SHQueryUserNotificationState");
-    QUERY_USER_NOTIFICATION_STATE state;
-    if (!query || FAILED(query(&state)))
-        return QUNS_ACCEPTS_NOTIFICATIONS;
-    return state;
-}
-
-/* What holds a due warning back now: the notification state, or 0 when it may be shown.
-   Away (locked, screen saver, another session) holds it until the person is back; busy
-   (full screen, presenting, quiet time) for a while at most. */
-static int HoldingState(DWORD msDue)
-{
-    int state = UserNotificationState();
-    switch (state) {
-    case QUNS_NOT_PRESENT: return state;
-    case QUNS_BUSY:
-    case QUNS_RUNNING_D3D_FULL_SCREEN:
-    case QUNS_PRESENTATION_MODE:
-    case QUNS_QUIET_TIME:
-    case QUNS_APP: return msDue < BUSY_HOLD_MS ? state : 0;
-    default: return 0;
-    }
-}
-
-/* The once-a-minute check: alarm, then the modal warning when due or owed, unless the
-   person is away or busy; a held warning is shown at the first check that may interrupt. */
+/* The once-a-minute check: alarm, then the modal warning when due or owed, or when a
+   postponed one comes again, unless the person is away or busy; a held warning is shown at
+   the first check that may interrupt. */
 void CheckReminder(void)
 {
     int day = IsWarningDay();
     int due = day == DAY_OWED || (day == DAY_DUE && IsWarningTime());
-    if (!due && !reminderState.warningHeld)
+    long long until = PostponedUntil();
+    if (until) {
+        /* Whatever falls due meanwhile still pends, and comes with the postponed warning. */
+        if (PostponementWaits(until, MomentNow()))
+            return;
+        reminderState.postponeServed = until;
+    }
+    if (!due && !until && !reminderState.warningHeld)
         return;
 
     DWORD now = GetTickCount();
     DayNumber today = GetDayNumber();
-    if (due) {
+    if (due || until) {
         /* Shown or held, it no longer pends nor is owed. One already held stays the one warning. */
-        reminderState.warningPending = 0;
+        if (due)
+            reminderState.warningPending = 0;
         reminderState.lastWarningDay = today;
         if (!reminderState.warningHeld)
             reminderState.heldSince = now;
@@ -232,7 +230,8 @@ void CheckReminder(void)
     if (reminderState.warningHeld)
         return;
 
-    /* Recorded before it shows, so a restart or a crash while it is open owes nothing. */
+    /* Recorded before it shows, so a restart or a crash while it is open owes nothing. A
+       postponement stays stored until the person answers. */
     reminderState.lastWarningDay = today;
     WriteSettingInt(today, SETTING_LAST_WARNING_DAY);
     PlayAlarm();

@@ -49,3 +49,11 @@ int DayNumberToDate(long long day, SYSTEMTIME *date)
     date->wDay = (WORD) n;
     return 1;
 }
+
+/* Now as a moment: day number * 1440 + minute of the day. */
+long long MomentNow(void)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return (long long) GetDayNumber() * MINUTES_PER_DAY + now.wHour * 60 + now.wMinute;
+}

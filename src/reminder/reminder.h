@@ -18,6 +18,9 @@ typedef int DayNumber;
 /* The day a warning was last shown, or the cycle began: a due day after it passed unseen.
    Absent (as older copies leave it) means no record, and nothing is caught up. */
 #define SETTING_LAST_WARNING_DAY "Last Warning Day"
+/* When a postponed warning comes again: day number * 1440 + minute of the day, local time.
+   Absent or 0: nothing is postponed. */
+#define SETTING_POSTPONED_UNTIL "Postponed Until"
 
 /* Defaults for a setting that reads as 0. Hours and minutes are stored as their value + 1
    (1 means 00), so the defaults 8 and 30 mean 07:29, not 08:30. */
@@ -32,6 +35,14 @@ typedef int DayNumber;
 /* A warning held while the person is busy is shown anyway this long after it became due:
    some programs leave a full-screen window up for good. */
 #define BUSY_HOLD_MS (120 * 60 * 1000)
+/* A postponement further ahead than this (a clock set ahead, a hand edit) comes at once. */
+#define POSTPONE_LIMIT_MINUTES (2 * MINUTES_PER_DAY)
+
+/* How the person answered a warning: done, or when it comes again. */
+#define ANSWER_DONE 0
+#define ANSWER_IN_1_HOUR 1
+#define ANSWER_IN_4_HOURS 2
+#define ANSWER_TOMORROW 3
 
 /* What the day test finds. */
 #define DAY_NOT_DUE 0
@@ -45,6 +56,8 @@ struct ReminderState {
     DWORD heldSince;     /* GetTickCount when it became due: steady, whatever the wall clock does */
     int lastWarningDay;  /* the day a warning was last shown or held in this run, else 0 */
     int startRecorded;   /* this run found no start day and recorded today */
+    long long postponedUntil; /* the moment this run postponed to, kept where it cannot be stored */
+    long long postponeServed; /* the latest postponed moment whose warning came in this run */
 };
 
 /* When the next warning comes: a day number and a minute of that day. */
@@ -58,20 +71,28 @@ extern HINSTANCE hInst;
 
 DayNumber GetDayNumber(void);
 int DayNumberToDate(long long day, SYSTEMTIME *date);
+long long MomentNow(void);
 
 void WriteSetting(const char *text, const char *name);
 DWORD ReadSetting(char *buffer, const char *name);
 int ReadSettingInt(const char *name);
+long long ReadSettingLong(const char *name);
 int ReadSettingOr(const char *name, int fallback); /* fallback when it reads as 0 */
 void WriteSettingInt(int value, const char *name); /* as "%i" */
+void WriteSettingLong(long long value, const char *name);
 
 int IsWarningDay(void);
 int IsWarningTime(void);
+long long WarningTarget(void);
 void CheckReminder(void);
 int ForecastWarning(DayNumber day, int minute, ReminderForecast *when);
+long long PostponedUntil(void);
+int PostponementWaits(long long until, long long now);
+int HoldingState(DWORD msDue);
+void AnswerWarning(int answer);
 HMODULE LoadSystemLibrary(LPCSTR name);
 
-/* Supplied by the dialogs: the modal warning, returning once dismissed. */
+/* Supplied by the dialogs: the modal warning, returning once the person has answered it. */
 void ShowWarning(void);
 
 #endif

@@ -54,21 +54,37 @@ DWORD ReadSetting(char *buffer, const char *name)
     return size;
 }
 
-/* Stores a number as its decimal text. */
-void WriteSettingInt(int value, const char *name)
+/* Stores a number as its decimal text, as "%i" would write it, in 64 bits. */
+void WriteSettingLong(long long value, const char *name)
 {
-    char text[16];
-    wsprintfA(text, "%i", value);
-    WriteSetting(text, name);
+    char text[24], *at = text + sizeof text - 1;
+    unsigned long long magnitude = value < 0 ? 0ULL - (unsigned long long) value : (unsigned long long) value;
+    *at = '\0';
+    do
+        *--at = (char) ('0' + magnitude % 10);
+    while (magnitude /= 10);
+    if (value < 0)
+        *--at = '-';
+    WriteSetting(at, name);
 }
 
-/* A setting as a number by atoi rules, saturated to the int range; 0 means not set. */
-int ReadSettingInt(const char *name)
+void WriteSettingInt(int value, const char *name)
+{
+    WriteSettingLong(value, name);
+}
+
+/* A setting as a number by atoi rules, in 64 bits; 0 means not set. */
+long long ReadSettingLong(const char *name)
 {
     char buffer[SETTING_BUFFER_SIZE];
     ReadSetting(buffer, name);
+    return strtoll(buffer, NULL, 10);
+}
 
-    long value = strtol(buffer, NULL, 10);
+/* The same, saturated to the int range. */
+int ReadSettingInt(const char *name)
+{
+    long long value = ReadSettingLong(name);
     if (value > INT_MAX)
         return INT_MAX;
     if (value < INT_MIN)

@@ -338,6 +338,103 @@ TEST_F(Check, ADueDayThatPassedUnseenComesOnceAtTheNextStart)
     }
 }
 
+TEST_F(Check, ARestartOnADueDayDoesNotRepeatItsWarning)
+{
+    /* A new run on due day T (20 March), checked at the hour and at 23:59, with the last
+       warning day as stored. */
+    const int none = INT_MIN;
+    const struct {
+        int line;
+        int record, hour;
+        int warnings;
+    } cases[] = {
+        {__LINE__, 0, 12, 0},     /* shown today, then restarted */
+        {__LINE__, -1, 12, 1},    /* shown yesterday */
+        {__LINE__, none, 12, 1},  /* no record: as before */
+        {__LINE__, 1, 12, 0},     /* the clock set back */
+        {__LINE__, 0, 6, 1},      /* today's was an earlier one, before the warning time */
+    };
+    for (const auto &c : cases) {
+        reminderState = ReminderState{};
+        StoreCycle(2994, 7);
+        fake::DeleteValue(OPTIONS_PATH, SETTING_LAST_WARNING_DAY);
+        if (c.record != none)
+            fake::SetText(SETTING_LAST_WARNING_DAY, std::to_string(3001 + c.record));
+        EXPECT_EQ(CheckAt(20, c.hour, 0) + CheckAt(20, 23, 59), c.warnings) << "case at line " << c.line;
+    }
+}
+
+TEST_F(Check, APostponedWarningComesOnceAtItsMomentAndNoneBefore)
+{
+    /* T is 20 March 2009, day 3001; the warning time is 07:29. Each step is one check, whose
+       warning is answered at once; a restart begins a new run first. Moments are minutes
+       from T's midnight. */
+    const int free = QUNS_ACCEPTS_NOTIFICATIONS, away = QUNS_NOT_PRESENT, none = INT_MIN, T = 3001;
+    struct Step {
+        int day, hour, minute;
+        bool warns;
+        int answer = ANSWER_DONE;
+        bool restart = false;
+        int state = free;
+    };
+    const struct {
+        int line;
+        int period;
+        std::vector<Step> steps;
+        long long stored = none; /* before the first step */
+        long long storedAfter = none;
+        bool readOnly = false;
+    } cases[] = {
+        {__LINE__, 7, {{0, 7, 29, true, ANSWER_IN_1_HOUR}, {0, 7, 45, false, ANSWER_DONE, true}, {0, 8, 28, false},
+                       {0, 8, 29, true, ANSWER_IN_1_HOUR}}, none, 9 * 60 + 29},
+        {__LINE__, 7, {{0, 7, 29, true, ANSWER_TOMORROW}, {0, 23, 59, false}, {1, 7, 28, false}, {1, 7, 29, true},
+                       {1, 7, 30, false}}},
+        /* Every day due: the postponed warning at 02:10, and the day's own still at 07:29,
+           also after a restart between them. */
+        {__LINE__, 1, {{0, 22, 10, true, ANSWER_IN_4_HOURS}, {1, 2, 9, false}, {1, 2, 10, true},
+                       {1, 3, 0, false, ANSWER_DONE, true}, {1, 7, 29, true}}},
+        /* OK clears it; the next warning is the next due day's. */
+        {__LINE__, 7, {{0, 7, 29, true, ANSWER_IN_1_HOUR}, {0, 8, 29, true}, {0, 9, 0, false}, {7, 7, 29, true}}},
+        {__LINE__, 7, {{0, 7, 29, true, ANSWER_IN_1_HOUR}, {0, 11, 0, true, ANSWER_DONE, true}}}, /* off at 08:30 */
+        {__LINE__, 7, {{0, 7, 29, true, ANSWER_IN_1_HOUR}, {0, 8, 29, false, ANSWER_DONE, false, away},
+                       {0, 9, 9, false, ANSWER_DONE, false, away}, {0, 9, 10, true}}},
+        /* Further ahead than any answer sets: at the next check; two days ahead waits. */
+        {__LINE__, 7, {{-2, 12, 0, true}}, 12 * 60 + 1},
+        {__LINE__, 7, {{-2, 12, 0, false}}, 12 * 60, 12 * 60},
+        /* Nothing can be stored: it still holds, once, for this run. */
+        {__LINE__, 7, {{0, 7, 29, true, ANSWER_IN_1_HOUR}, {0, 8, 0, false}, {0, 8, 29, true}, {0, 8, 30, false}},
+         none, none, true},
+        /* One that came cannot be cleared: it does not come again in this run. */
+        {__LINE__, 7, {{-1, 9, 0, true}, {-1, 9, 1, false}}, -1440 + 8 * 60, -1440 + 8 * 60, true},
+        /* The postponed warning and the day's own at one check: one warning. */
+        {__LINE__, 1, {{0, 7, 29, true, ANSWER_TOMORROW}, {1, 7, 29, true}, {1, 7, 30, false}}},
+        /* The day's own warning falls due while postponed: it comes with the postponed one. */
+        {__LINE__, 1, {{0, 5, 0, true, ANSWER_IN_4_HOURS}, {0, 7, 29, false}, {0, 9, 0, true}, {0, 9, 1, false},
+                       {1, 7, 29, true}}, 5 * 60},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE("case at line " + std::to_string(c.line));
+        fake::Reset();
+        reminderState = ReminderState{};
+        StoreCycle(T - 7, c.period);
+        fake::SetText(SETTING_LAST_WARNING_DAY, std::to_string(T - 7));
+        if (c.stored != none)
+            fake::SetText(SETTING_POSTPONED_UNTIL, std::to_string(T * 1440LL + c.stored));
+        if (c.readOnly)
+            fake::ReadOnlyKey(OPTIONS_PATH);
+        for (const auto &s : c.steps) {
+            if (s.restart)
+                reminderState = ReminderState{};
+            fake::notificationState = s.state;
+            fake::warningAnswer = s.answer;
+            size_t alarms = fake::sounds.size();
+            EXPECT_EQ(CheckAt(20 + s.day, s.hour, s.minute), s.warns) << "day T+" << s.day << " " << s.hour << ":" << s.minute;
+            EXPECT_EQ(fake::sounds.size() - alarms, s.warns ? 1u : 0u);
+        }
+        EXPECT_EQ(ReadSettingLong(SETTING_POSTPONED_UNTIL), c.storedAfter == none ? 0 : T * 1440LL + c.storedAfter);
+    }
+}
+
 TEST_F(Check, FirstRunRecordsTheStartAsTheLastWarningDay)
 {
     EXPECT_FALSE(CheckAt(13, 9, 0));

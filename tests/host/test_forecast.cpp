@@ -49,18 +49,22 @@ TEST(Forecast, DayNumbersAndDatesRoundTrip)
 /* Runs the clock minute by minute through two periods and a day: every check warns exactly
    at the moment the forecast made just before it named, and at no other. */
 void CheckAgainstForecasts(long long period, long long start, long long hours, long long minutes, long long record,
-                           ReminderState state, int firstMinute, bool storeDefaults)
+                           ReminderState state, int firstMinute, bool storeDefaults, long long postponed = 0,
+                           int answer = ANSWER_DONE)
 {
     fake::Reset();
     reminderState = state;
+    fake::warningAnswer = answer;
     for (auto [name, value] : {std::pair{SETTING_START_DAY, start}, {SETTING_FREQUENCY, period},
-                               {SETTING_HOURS, hours}, {SETTING_MINUTES, minutes}, {SETTING_LAST_WARNING_DAY, record}})
+                               {SETTING_HOURS, hours}, {SETTING_MINUTES, minutes}, {SETTING_LAST_WARNING_DAY, record},
+                               {SETTING_POSTPONED_UNTIL, postponed}})
         if (value || storeDefaults)
             fake::SetText(name, std::to_string(value));
     SCOPED_TRACE("start " + std::to_string(start) + ", every " + std::to_string(period) + " days, hours " +
                  std::to_string(hours) + ", minutes " + std::to_string(minutes) + ", last warning day " +
                  std::to_string(record) + ", last due day " + std::to_string(state.lastDueDay) +
-                 (state.warningPending ? ", pending" : ""));
+                 (state.warningPending ? ", pending" : "") + ", postponed to " + std::to_string(postponed) +
+                 ", answer " + std::to_string(answer));
 
     long long step = period == 0 ? DEFAULT_FREQUENCY : period < 0 ? -period : period;
     long long day = first;
@@ -150,6 +154,19 @@ TEST(Forecast, NamesTheMinuteTheCheckWarns)
     ReminderState warned{};
     warned.lastWarningDay = first - 1;
     CheckAgainstForecasts(3, first - 7, 8, 30, first - 5, warned, 0, true);
+    /* A new run on a due day whose record is that day: before the warning time, and after. */
+    for (int firstMinute : {6 * 60, 12 * 60})
+        CheckAgainstForecasts(3, first - 3, 8, 30, first, ReminderState{}, firstMinute, true);
+    /* Postponed to before, at and after the first due day's warning time, across midnight
+       into it, and further ahead than any answer; each warning answered done, or put off an
+       hour again and again. */
+    for (int answer : {ANSWER_DONE, ANSWER_IN_1_HOUR})
+        for (long long offset : {-30, 0, 30, -8 * 60, 3 * MINUTES_PER_DAY}) {
+            CheckAgainstForecasts(3, first - 2, 8, 30, first - 2, ReminderState{}, 6 * 60, true,
+                                  (first + 1) * MINUTES_PER_DAY + 7 * 60 + 29 + offset, answer);
+            if (HasFatalFailure())
+                return;
+        }
 }
 
 } // namespace

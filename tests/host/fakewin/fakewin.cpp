@@ -1,4 +1,5 @@
 #include "fakewin.h"
+#include "reminder.h"
 
 #include <algorithm>
 #include <cctype>
@@ -23,6 +24,7 @@ DWORD tickCount;
 std::vector<Sound> sounds;
 int warningsShown;
 std::function<void()> onWarning;
+int warningAnswer;
 bool searchFlagKnown;
 std::vector<std::string> libraryLoads;
 int notificationState;
@@ -52,6 +54,7 @@ void Reset()
     sounds.clear();
     warningsShown = 0;
     onWarning = nullptr;
+    warningAnswer = ANSWER_DONE;
     searchFlagKnown = true;
     libraryLoads.clear();
     notificationState = NO_NOTIFICATION_STATE;
@@ -303,4 +306,5 @@ void ShowWarning(void)
     warningsShown++;
     if (onWarning)
         onWarning();
+    AnswerWarning(warningAnswer);
 }

@@ -1,0 +1,71 @@
+/* What keeps a warning from showing now: the person away or busy, or a postponement. */
+#include "reminder.h"
+
+typedef HRESULT(WINAPI *QueryNotificationStateProc)(QUERY_USER_NOTIFICATION_STATE *state);
+
+/* What Windows says of interrupting the person now. Looked up at run time: where the call is
+   missing or fails, a warning may always interrupt, as it did before. */
+static int UserNotificationState(void)
+{
+    QueryNotificationStateProc query = (QueryNotificationStateProc) (void (*)(void)) GetProcAddress(
+        GetModuleHandleA("shell32.dll"), "SHQueryUserNotificationState");
+    QUERY_USER_NOTIFICATION_STATE state;
+    if (!query || FAILED(query(&state)))
+        return QUNS_ACCEPTS_NOTIFICATIONS;
+    return state;
+}
+
+/* What holds a due warning back now: the notification state, or 0 when it may be shown.
+   Away (locked, screen saver, another session) holds it until the person is back; busy
+   (full screen, presenting, quiet time) for a while at most. */
+int HoldingState(DWORD msDue)
+{
+    int state = UserNotificationState();
+    switch (state) {
+    case QUNS_NOT_PRESENT: return state;
+    case QUNS_BUSY:
+    case QUNS_RUNNING_D3D_FULL_SCREEN:
+    case QUNS_PRESENTATION_MODE:
+    case QUNS_QUIET_TIME:
+    case QUNS_APP: return msDue < BUSY_HOLD_MS ? state : 0;
+    default: return 0;
+    }
+}
+
+/* The moment a postponed warning comes again, or 0. The stored one counts until its warning
+   has come in this run; where none could be stored, this run's own. */
+long long PostponedUntil(void)
+{
+    long long stored = ReadSettingLong(SETTING_POSTPONED_UNTIL);
+    long long served = reminderState.postponeServed;
+    if (stored && stored != served)
+        return stored;
+    return reminderState.postponedUntil != served ? reminderState.postponedUntil : 0;
+}
+
+/* Does a postponement to until still hold at now? Not once it has come, nor when it lies
+   further ahead than any answer sets (a clock set ahead, a hand edit): that one comes now. */
+int PostponementWaits(long long until, long long now)
+{
+    return until > now && until - now <= POSTPONE_LIMIT_MINUTES;
+}
+
+/* Acts on the person's answer to a warning: done clears any postponement; the others store
+   when it comes again. Kept for this run too, in case it cannot be stored. */
+void AnswerWarning(int answer)
+{
+    long long now = MomentNow(), until = 0, target;
+    switch (answer) {
+    case ANSWER_IN_1_HOUR: until = now + 60; break;
+    case ANSWER_IN_4_HOURS: until = now + 4 * 60; break;
+    case ANSWER_TOMORROW:
+        /* The next day at the warning time; a time outside the day has none: a day from now. */
+        target = WarningTarget();
+        until = target >= 0 && target < MINUTES_PER_DAY ? (now / MINUTES_PER_DAY + 1) * MINUTES_PER_DAY + target
+                                                         : now + MINUTES_PER_DAY;
+        break;
+    }
+    reminderState.postponedUntil = until;
+    if (until || ReadSettingLong(SETTING_POSTPONED_UNTIL))
+        WriteSettingLong(until, SETTING_POSTPONED_UNTIL);
+}

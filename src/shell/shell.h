@@ -31,7 +31,10 @@ BOOL HandOverToRunningCopy(DWORD waitMs);
 
 #define TRAY_TIP_SIZE 128 /* the record's tooltip, terminator included */
 
+#define PRODUCT_NAME "Quilmaren Filters" /* also the tooltip an icon is added with */
+
 void FormatTrayTip(char *tip, int size);
+const char *NextReminder(char *when, int size);
 void UpdateTrayTip(HWND window);
 BOOL AddTrayIcon(HWND window);
 void ShowTrayIcon(HWND window);

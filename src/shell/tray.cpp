@@ -10,7 +10,6 @@ static HMENU trayMenu;  /* "QUILMAREN", loaded with the icon */
 static HMENU trayPopup; /* its "&File" popup, the menu shown */
 static int trayRetriesLeft;
 static char trayTip[TRAY_TIP_SIZE]; /* the tooltip the shell holds; empty without an icon */
-static const char trayName[] = "Quilmaren Filters"; /* the tooltip an icon is added with */
 static char tipWanted[TRAY_TIP_SIZE];               /* the tooltip as last made */
 static ReminderState tipState;                      /* what it was made from */
 static DayNumber tipDay;
@@ -27,62 +26,6 @@ static void InitTrayRecord(NOTIFYICONDATAA *data, HWND window)
     data->uID = TRAY_ICON_ID;
 }
 
-/* "<date> at <time>" of a forecast, in the user's short date and time without seconds. */
-static BOOL FormatForecast(const ReminderForecast *next, char *text, int size)
-{
-    SYSTEMTIME at;
-    char date[64], time[64];
-    if (!DayNumberToDate(next->day, &at))
-        return FALSE;
-    at.wHour = (WORD) (next->minute / 60);
-    at.wMinute = (WORD) (next->minute % 60);
-    if (!GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &at, NULL, date, sizeof date) ||
-        !GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &at, NULL, time, sizeof time))
-        return FALSE;
-    char both[sizeof date + sizeof time + 8];
-    wsprintfA(both, "%s at %s", date, time);
-    lstrcpynA(text, both, size);
-    return TRUE;
-}
-
-/* When the next reminder comes, into when; or why none will: the reason. Made after a
-   check, from the next one on, since this minute's has run. */
-static const char *NextReminder(char *when, int size)
-{
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    ReminderForecast next;
-    /* Every check has recorded a start day by now: none stored means none can be. */
-    if (!ReadSettingInt(SETTING_START_DAY))
-        return "no reminder, the settings cannot be saved";
-    if (!ForecastWarning(GetDayNumber(), now.wHour * 60 + now.wMinute + 1, &next))
-        return "no reminder, the time setting is out of range";
-    if (!FormatForecast(&next, when, size))
-        return "no reminder, the day settings are out of range";
-    return NULL;
-}
-
-/* The tooltip: when the next reminder comes, or why none is coming now. */
-void FormatTrayTip(char *tip, int size)
-{
-    char when[TRAY_TIP_SIZE];
-    const char *text;
-
-    if (reminderState.warningHeld == QUNS_NOT_PRESENT)
-        text = "reminder waiting until you are back";
-    else if (reminderState.warningHeld)
-        text = "reminder waiting while you are busy";
-    else
-        text = NextReminder(when, sizeof when);
-
-    char full[TRAY_TIP_SIZE + 64];
-    if (text)
-        wsprintfA(full, "%s: %s", trayName, text);
-    else
-        wsprintfA(full, "%s: next reminder %s", trayName, when);
-    lstrcpynA(tip, full, size);
-}
-
 /* Could the tooltip have changed since it was last made? A forecast holds until it comes
    true, so only an edit of the settings, a change of the reminder state or a new day (the
    clock set) can change it. Edits are watched for rather than read every minute: an idle
@@ -92,7 +35,9 @@ static BOOL TipMayHaveChanged(void)
     DayNumber today = GetDayNumber();
     BOOL changed = today != tipDay || reminderState.lastDueDay != tipState.lastDueDay ||
                    reminderState.warningPending != tipState.warningPending ||
-                   reminderState.warningHeld != tipState.warningHeld;
+                   reminderState.warningHeld != tipState.warningHeld ||
+                   reminderState.postponedUntil != tipState.postponedUntil ||
+                   reminderState.postponeServed != tipState.postponeServed;
     tipDay = today;
     tipState = reminderState;
 
@@ -149,7 +94,7 @@ BOOL AddTrayIcon(HWND window)
     data.uCallbackMessage = WM_TRAYNOTIFY;
     data.hIcon = icon;
     /* The name first: the icon shows without waiting for the forecast, which follows. */
-    lstrcpynA(data.szTip, trayName, sizeof data.szTip);
+    lstrcpynA(data.szTip, PRODUCT_NAME, sizeof data.szTip);
     BOOL added = Shell_NotifyIconA(NIM_ADD, &data);
     if (added)
         lstrcpynA(trayTip, data.szTip, sizeof trayTip);
@@ -206,7 +151,7 @@ BOOL TrayIconExists(HWND window)
     NOTIFYICONDATAA data;
     InitTrayRecord(&data, window);
     data.uFlags = NIF_TIP; /* the tooltip it has, so nothing changes; an add that timed out gave the name */
-    lstrcpynA(data.szTip, trayTip[0] ? trayTip : trayName, sizeof data.szTip);
+    lstrcpynA(data.szTip, trayTip[0] ? trayTip : PRODUCT_NAME, sizeof data.szTip);
     return Shell_NotifyIconA(NIM_MODIFY, &data);
 }
 

@@ -20,10 +20,12 @@ inline void Store(const char *name, int value)
     WriteSettingInt(value, name);
 }
 
-/* A 7-day cycle whose warning time is 00:00: due now when daysAgo is a multiple of 7. */
+/* A 7-day cycle whose warning time is 00:00: due now when daysAgo is a multiple of 7. It
+   began then, as its last warning day says. */
 inline void StoreCycleStartedDaysAgo(int daysAgo)
 {
     Store(SETTING_START_DAY, GetDayNumber() - daysAgo);
+    Store(SETTING_LAST_WARNING_DAY, GetDayNumber() - daysAgo);
     Store(SETTING_FREQUENCY, 7);
     Store(SETTING_HOURS, 1);
     Store(SETTING_MINUTES, 1);

@@ -149,6 +149,7 @@ TEST_F(Core, FirstCheckRecordsTodayAndADueDayWarns)
     char text[16];
     wsprintfA(text, "%i", GetDayNumber() - 7);
     WriteSetting(text, SETTING_START_DAY);
+    WriteSetting(text, SETTING_LAST_WARNING_DAY);
     WriteSetting("1", SETTING_HOURS);
     WriteSetting("1", SETTING_MINUTES);
     CheckReminder();
@@ -162,6 +163,7 @@ TEST_F(Core, ADueWarningAsksShell32WhetherThePersonIsThere)
     char text[16];
     wsprintfA(text, "%i", GetDayNumber() - 7);
     WriteSetting(text, SETTING_START_DAY);
+    WriteSetting(text, SETTING_LAST_WARNING_DAY);
     WriteSetting("1", SETTING_HOURS);
     WriteSetting("1", SETTING_MINUTES);
     const struct {

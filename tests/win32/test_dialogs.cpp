@@ -370,24 +370,95 @@ TEST_F(Dialogs, TheLinkFitsOnOneLineInBothDialogs)
     }
 }
 
-TEST_F(Dialogs, WarningIsCentredWithItsOkButtonAndIgnoresEsc)
-{
-    RunModal(ShowWarning, [&](HWND dialog) {
-        ExpectSkinnedFrame(dialog);
-        char title[100];
-        GetWindowTextA(dialog, title, sizeof title);
-        EXPECT_STREQ(title, "Quilmaren Filters: clean your dust filters now");
-        RECT ok = ChildRect(dialog, IDOK);
-        EXPECT_EQ(ok.left, 130);
-        EXPECT_EQ(ok.top, 186);
-        EXPECT_EQ(ok.right - ok.left, 80);
-        EXPECT_EQ(ok.bottom - ok.top, 22);
-        EXPECT_FALSE(GetDlgItem(dialog, IDCANCEL));
+/* The item to choose, counted from 1, in the menu that Later opens; 0 closes it. Chosen with
+   the keys, from a timer inside the menu's modal loop. */
+int menuItem;
 
-        PressKey(dialog, VK_ESCAPE);
-        EXPECT_TRUE(IsWindowVisible(dialog)) << "Esc closed the warning";
-        PressKey(dialog, VK_RETURN);
-        EXPECT_FALSE(IsWindowVisible(dialog)) << "Return did not close the warning";
+VOID CALLBACK ChooseFromMenu(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND menu = FindWindowA("#32768", NULL);
+    if (!menu || !IsWindowVisible(menu))
+        return;
+    KillTimer(NULL, timer);
+    if (!menuItem)
+        EndMenu();
+    for (int i = 0; i < menuItem; i++)
+        PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 1);
+    if (menuItem)
+        PostMessageA(menu, WM_CHAR, '\r', 1);
+}
+
+TEST_F(Dialogs, WarningIsCentredAndItsAnswersEndItOrPutItOff)
+{
+    /* Minutes from now to the stored moment; -1: cleared. Tomorrow is at the default 07:29. */
+    const long long cleared = -1, tomorrow = -2;
+    const struct {
+        int line;
+        std::vector<WPARAM> keys; /* pressed in the warning */
+        int item;                 /* then chosen in Later's menu, if it opens */
+        long long postponedFor;
+    } cases[] = {
+        {__LINE__, {VK_RETURN}, 0, cleared},
+        {__LINE__, {VK_ESCAPE}, 0, 60},
+        {__LINE__, {VK_TAB, VK_SPACE}, 2, 4 * 60},
+        {__LINE__, {VK_TAB, VK_SPACE}, 3, tomorrow},
+        {__LINE__, {VK_TAB, VK_SPACE, VK_ESCAPE}, 0, 60}, /* the menu closed without a choice: still open */
+    };
+    for (const auto &c : cases) {
+        Store(SETTING_POSTPONED_UNTIL, 12345);
+        long long before = MomentNow();
+        RunModal(ShowWarning, [&](HWND dialog) {
+            ExpectSkinnedFrame(dialog);
+            char title[100];
+            GetWindowTextA(dialog, title, sizeof title);
+            EXPECT_STREQ(title, "Quilmaren Filters: clean your dust filters now");
+            RECT ok = ChildRect(dialog, IDOK), later = ChildRect(dialog, IDC_LATER);
+            EXPECT_TRUE(ok.left == 130 && ok.top == 186 && ok.right - ok.left == 80 && ok.bottom - ok.top == 22);
+            EXPECT_TRUE(later.right - later.left == 80 && later.bottom - later.top == 22);
+            EXPECT_EQ(SendMessageA(dialog, DM_GETDEFID, 0, 0), MAKELRESULT(IDOK, DC_HASDEFID));
+            menuItem = c.item;
+            UINT_PTR timer = SetTimer(NULL, 0, 20, ChooseFromMenu);
+            for (WPARAM key : c.keys)
+                if (!IsWindowVisible(dialog)) /* ended */
+                    break;
+                else if (key == VK_SPACE) /* the focused button pressed */
+                    SendMessageA(GetFocus(), BM_CLICK, 0, 0);
+                else
+                    PressKey(dialog, key);
+            KillTimer(NULL, timer);
+        });
+        long long stored = ReadSettingLong(SETTING_POSTPONED_UNTIL), after = MomentNow();
+        if (c.postponedFor == cleared)
+            EXPECT_EQ(stored, 0) << "case at line " << c.line;
+        else if (c.postponedFor == tomorrow)
+            EXPECT_EQ(stored, (after / MINUTES_PER_DAY + 1) * MINUTES_PER_DAY + 7 * 60 + 29) << "case at line " << c.line;
+        else
+            EXPECT_TRUE(stored >= before + c.postponedFor && stored <= after + c.postponedFor)
+                << "case at line " << c.line << ": " << stored - before;
+    }
+}
+
+TEST_F(Dialogs, TheWarningsButtonsCoverOnlyThePlainPanel)
+{
+    /* Neither the message nor the picture may lie under a button: there the skin is the
+       panel's light background alone. */
+    HPALETTE palette = NULL;
+    HBITMAP skin = LoadSkinBitmap("KAVRIWARN", hInst, &palette);
+    ASSERT_TRUE(skin);
+    std::vector<DWORD> pixels = BitmapPixels(skin);
+    DeleteObject(skin);
+    RunModal(ShowWarning, [&](HWND dialog) {
+        for (int id : {IDOK, IDC_LATER}) {
+            RECT r = ChildRect(dialog, id);
+            int ink = 0;
+            for (int y = r.top; y < r.bottom; y++)
+                for (int x = r.left; x < r.right; x++) {
+                    DWORD p = pixels[y * SKIN_SIZE + x];
+                    ink += (p & 0xFF) < 0xD0 || (p >> 8 & 0xFF) < 0xD0 || (p >> 16 & 0xFF) < 0xD0;
+                }
+            EXPECT_EQ(ink, 0) << "control " << id;
+        }
+        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
     });
 }
 
@@ -689,7 +760,9 @@ TEST_F(Dialogs, NextDueDayOpensASecondWarningOverTheFirst)
     RunModal(CheckReminder, [&](HWND first) {
         warnings++;
         EXPECT_EQ(reminderState.warningPending, 0);
-        reminderState.lastDueDay = 0; /* as if midnight had passed with the warning open */
+        /* As if midnight had passed with the warning open: it was yesterday's. */
+        reminderState.lastDueDay = 0;
+        Store(SETTING_LAST_WARNING_DAY, GetDayNumber() - 1);
         RunModal(CheckReminder, [&](HWND second) {
             warnings++;
             EXPECT_NE(second, first);

@@ -358,6 +358,7 @@ TEST_F(Shell, TooltipSaysWhenTheNextReminderComes)
         int startedDaysAgo, frequency, hours, minutes, held;
         int afterStart, atMinute; /* days from the start to the next reminder; or the text when none comes */
         const char *text;
+        int postponedFor = 0; /* minutes from now; the date shows when it is not today */
     } cases[] = {
         {__LINE__, 3, 7, 1, 1, 0, 7, 0, NULL},
         {__LINE__, 0, 2, 24, 60, 0, 2, 23 * 60 + 59, NULL},
@@ -367,6 +368,9 @@ TEST_F(Shell, TooltipSaysWhenTheNextReminderComes)
         {__LINE__, 7, 7, 1, 1, QUNS_NOT_PRESENT, 0, 0, "reminder waiting until you are back"},
         {__LINE__, 7, 7, 1, 1, QUNS_PRESENTATION_MODE, 0, 0, "reminder waiting while you are busy"},
         {__LINE__, unsaved, 0, 0, 0, 0, 0, 0, "no reminder, the settings cannot be saved"},
+        {__LINE__, 3, 7, 1, 1, 0, 0, 0, NULL, 60},
+        {__LINE__, 3, 7, 1, 1, 0, 0, 0, NULL, MINUTES_PER_DAY},
+        {__LINE__, 3, 7, 1, 1, QUNS_NOT_PRESENT, 0, 0, "reminder waiting until you are back", 60},
     };
     RegCreateProc realCreate =
         (RegCreateProc) (void (*)(void)) GetProcAddress(GetModuleHandleA("advapi32.dll"), "RegCreateKeyExA");
@@ -385,11 +389,18 @@ TEST_F(Shell, TooltipSaysWhenTheNextReminderComes)
                 Store(SETTING_MINUTES, c.minutes);
             }
             CheckReminder(); /* as at start */
+            long long until = MomentNow() + c.postponedFor;
+            if (c.postponedFor)
+                Store(SETTING_POSTPONED_UNTIL, (int) until);
             reminderState.warningHeld = c.held;
             char text[TRAY_TIP_SIZE];
             FormatTrayTip(text, sizeof text);
             tip = text;
             expected = c.text ? c.text : "next reminder " + ShortDateOf(day - c.startedDaysAgo + c.afterStart, c.atMinute);
+            if (c.postponedFor && !c.text) {
+                std::string moment = ShortDateOf((DayNumber) (until / MINUTES_PER_DAY), (int) (until % MINUTES_PER_DAY));
+                expected = "reminder postponed to " + (until / MINUTES_PER_DAY == day ? moment.substr(moment.find(" at ") + 4) : moment);
+            }
             PatchImport("advapi32.dll", (const void *) DeniedRegCreate, (const void *) realCreate);
         }
         EXPECT_EQ(tip, "Quilmaren Filters: " + expected) << "case at line " << c.line;
@@ -468,11 +479,11 @@ TEST_F(Shell, TheLastWarningDayIsReadOnlyWhenADayCouldBeOwed)
     const struct {
         int line;
         int startedDaysAgo, warnedDaysAgo; /* in this run; -1: not yet */
-        int reads;                         /* of a value, three keys each */
+        int reads;                         /* of a value, three keys each; one is the postponement */
     } cases[] = {
-        {__LINE__, 0, -1, 2},  /* the start day: no due day yet */
-        {__LINE__, 10, -1, 3}, /* after a start: was the last due day seen? */
-        {__LINE__, 10, 3, 2},  /* its warning came in this run */
+        {__LINE__, 0, -1, 3},  /* the start day: no due day yet */
+        {__LINE__, 10, -1, 4}, /* after a start: was the last due day seen? */
+        {__LINE__, 10, 3, 3},  /* its warning came in this run */
     };
     for (const auto &c : cases) {
         ClearSettings();

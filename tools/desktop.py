@@ -37,6 +37,12 @@ def today_day_number(date=None):
     return (date - datetime.date(2001, 1, 1)).days + 1
 
 
+def moment_now():
+    """Now as the program stores a moment: day number * 1440 + minute of the day."""
+    now = datetime.datetime.now()
+    return today_day_number(now.date()) * 1440 + now.hour * 60 + now.minute
+
+
 # ---- registry, through Wine's own tools
 
 def set_settings(**values):

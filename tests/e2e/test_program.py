@@ -10,9 +10,9 @@ import tempfile
 import time
 import unittest
 
-from desktop import (Program, Shot, click, dialogs, drag, due_today, geometry, hover, menus, move, press, run,
-                     set_settings, settings, today_day_number, tray_icon_shown, tray_icons, wait_for, window_title,
-                     wine_processes)
+from desktop import (OPTIONS_KEY, Program, Shot, click, dialogs, drag, due_today, geometry, hover, menus, moment_now,
+                     move, press, run, set_settings, settings, today_day_number, tray_icon_shown, tray_icons, wait_for,
+                     window_title, wine_processes)
 
 EXE = SHOTS = PROBE = None
 HAND_HOT_SPOT = (12, 9)  # the program's hand cursor
@@ -89,7 +89,7 @@ class Shell(unittest.TestCase):
         self.assertEqual(p.wait(15), 0)
         self.assertTrue(wait_for(lambda: not tray_icon_shown(), 10), 'the icon outlived the program')
 
-    def test_due_warning_comes_before_the_icon_and_needs_ok(self):
+    def test_due_warning_comes_before_the_icon_and_esc_puts_it_off_an_hour(self):
         set_settings(**due_today())
         p = self.start()
         found = wait_for(dialogs, 20)
@@ -103,15 +103,26 @@ class Shell(unittest.TestCase):
             self.assertNotEqual(shot.rgb(cx, cy), (0, 255, 0))
         self.assertEqual(shot.rgb(x + 125, y + 125)[1] > 200, True)  # the light panel
 
+        before = moment_now()
         press(window, 'Escape')
-        # Input is handled in order: a warning that follows a drag after the Esc outlived it.
-        drag(x + 125, y + 60, x + 95, y + 80)
-        self.assertTrue(wait_for(lambda: dialogs() and dialogs()[0][1:] == (x - 30, y + 20), 5),
-                        'Esc closed the warning')
-        press(window, 'Return')
-        self.assertTrue(wait_for(lambda: not dialogs(), 5), 'Return did not close the warning')
+        self.assertTrue(wait_for(lambda: not dialogs(), 5), 'Esc left the warning open')
+        until = int(wait_for(lambda: settings().get('Postponed Until'), 5) or 0)
+        self.assertTrue(before + 60 <= until <= moment_now() + 60, 'postponed to %d, not an hour from %d' % (until, before))
         self.assertTrue(wait_for(tray_icon_shown, 10), 'no icon after the warning')
-        self.assertTrue(p.running())
+        p.stop()
+
+        # A restart keeps it put off; once its moment has passed, a restart brings it back.
+        p = self.start()
+        self.assertTrue(wait_for(tray_icon_shown, 20))
+        self.assertEqual(dialogs(), [], 'a restart showed the postponed warning early')
+        p.stop()
+        run('wine', 'reg', 'add', OPTIONS_KEY, '/v', 'Postponed Until', '/d', str(moment_now() - 1), '/f')
+        p = self.start()
+        found = wait_for(dialogs, 20)
+        self.assertTrue(found, 'the postponed warning did not come back')
+        press(found[0][0], 'Return')
+        self.assertTrue(wait_for(lambda: not dialogs(), 5), 'Return did not close the warning')
+        self.assertEqual(settings().get('Postponed Until'), '0', 'OK left it postponed')
 
     def test_ok_button_closes_the_warning(self):
         set_settings(**due_today())

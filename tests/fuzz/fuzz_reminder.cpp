@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const char *const names[] = {SETTING_START_DAY, SETTING_FREQUENCY, SETTING_HOURS, SETTING_MINUTES,
-                                        SETTING_LAST_WARNING_DAY};
+                                        SETTING_LAST_WARNING_DAY, SETTING_POSTPONED_UNTIL};
     if (size < 7)
         return 0;
 
@@ -42,33 +42,44 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (strnlen(buffer, sizeof buffer) >= sizeof buffer)
             abort();
     }
-    int caughtUp = 0;
+    /* What the first check must do, from the rules alone: while a postponement waits, no
+       warning; one whose moment came, or a due day that passed after the start and the last
+       warning with none shown since, warns when nothing holds it back. Due days are found by
+       counting back day by day, not by the check's arithmetic. */
+    int free = fake::notificationState == QUNS_ACCEPTS_NOTIFICATIONS || fake::notificationState <= 0;
+    long long start = ReadSettingInt(SETTING_START_DAY), record = ReadSettingInt(SETTING_LAST_WARNING_DAY);
+    long long step = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
+    step = step < 0 ? -step : step;
+    long long today = GetDayNumber(), target = WarningTarget();
+    long long until = ReadSettingLong(SETTING_POSTPONED_UNTIL), moment = MomentNow();
+    int waits = until > moment && until - moment <= 2 * MINUTES_PER_DAY;
+    int dueToday = today != start && (today - start) % step == 0;
+    int missed = 0;
+    for (long long day = today - 1; start && record && day > start && day > record && day > today - 400; day--)
+        missed |= (day - start) % step == 0;
+    int mustWarn = !waits && free && (until || (missed && !dueToday && target < MINUTES_PER_DAY));
+
+    int notDueWarnings = 0;
     for (int tick = 0; tick < 3; tick++) {
-        int start = ReadSettingInt(SETTING_START_DAY);
-        long long record = ReadSettingInt(SETTING_LAST_WARNING_DAY);
         int warnings = fake::warningsShown;
         size_t alarms = fake::sounds.size();
-        int wasHeld = reminderState.warningHeld; /* a held warning comes on any day */
+        int wasHeld = reminderState.warningHeld;
         CheckReminder();
         int shown = fake::warningsShown - warnings;
-        DayNumber today = GetDayNumber();
 
-        /* Each warning follows one alarm and leaves nothing pending. */
-        if (fake::sounds.size() - alarms != (size_t) shown || (shown && (reminderState.warningHeld ||
-                                                                         (!wasHeld && reminderState.warningPending))))
+        /* Each warning follows one alarm and leaves nothing pending, but for a postponed one
+           before the day's own time. */
+        if (fake::sounds.size() - alarms != (size_t) shown ||
+            (shown && (reminderState.warningHeld || (!wasHeld && !until && reminderState.warningPending))))
             abort();
-        /* Never on the first run, which records today, nor on the start day; only whole periods away. */
-        if (start == 0 && (shown || ReadSettingInt(SETTING_START_DAY) != today))
+        /* Never on the first run, which records today, unless a postponement came. */
+        if (start == 0 && ((shown && !until) || ReadSettingInt(SETTING_START_DAY) != today))
             abort();
-        /* A warning on a day that is not due catches up one after the start and the record,
-           and only once: the three checks share one clock. */
-        long long period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
-        long long step = period < 0 ? -period : period;
-        long long missed = today - (((long long) today - start) % step + step) % step;
-        if (shown && !wasHeld && (today == start || ((long long) today - start) % period != 0)) {
-            if (record == 0 || missed <= start || missed <= record || ++caughtUp > 1)
-                abort();
-        }
+        if (tick == 0 && ((waits && shown) || (mustWarn && !shown)))
+            abort();
+        /* On a day that is not due, once at most: the three checks share one clock. */
+        if (!dueToday && (notDueWarnings += shown) > 1)
+            abort();
         if (fake::OpenHandles() != 0)
             abort();
     }

@@ -59,8 +59,8 @@ static int GivenAlready(long long day, long long minute, long long record, long 
 
 /* Is today a whole, non-zero number of periods from the start day? Records the start
    day on the first run, and marks a newly seen due day as pending unless its warning was
-   given already. On other days, a due
-   day that passed unseen (the computer off or asleep) is owed, unless its time never comes. */
+   given already. On other days, a due day that passed unseen (the computer off or asleep)
+   is owed, unless its time never comes. */
 int IsWarningDay(void)
 {
     int start = ReadSettingInt(SETTING_START_DAY);

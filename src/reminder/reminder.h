@@ -57,7 +57,7 @@ struct ReminderState {
     int lastWarningDay;  /* the day a warning was last shown or held in this run, else 0 */
     int startRecorded;   /* this run found no start day and recorded today */
     long long postponedUntil; /* the moment this run postponed to, kept where it cannot be stored */
-    long long postponeServed; /* the latest postponed moment whose warning came in this run */
+    long long postponeServed; /* the postponed moment whose warning came last in this run */
 };
 
 /* When the next warning comes: a day number and a minute of that day. */

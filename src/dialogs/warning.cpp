@@ -25,6 +25,12 @@ INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             return TRUE;
         }
         break; /* Esc's IDCANCEL is ignored: the warning must be acknowledged */
+    case WM_WINDOWPOSCHANGED:
+        if ((((WINDOWPOS *) lParam)->flags & SWP_SHOWWINDOW) && warningForwardWanted) {
+            warningForwardWanted = FALSE;
+            SetForegroundWindow(dialog);
+        }
+        break;
     }
     return SkinnedDialogProc(dialog, message, wParam, lParam, DialogSkinOf(dialog), WARNING_KEY_COLOUR);
 }

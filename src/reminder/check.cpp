@@ -2,6 +2,8 @@
 
 ReminderState reminderState;
 HINSTANCE hInst; /* the module, set by WinMain before the first check */
+int sessionLocked;
+int warningsUnderWay;
 
 /* Is day a whole, non-zero number of periods from the start, either way? Wide arithmetic:
    hand-edited extremes must not overflow. */
@@ -197,6 +199,8 @@ static int UserNotificationState(void)
    (full screen, presenting, quiet time) for a while at most. */
 static int HoldingState(DWORD msDue)
 {
+    if (sessionLocked)
+        return QUNS_NOT_PRESENT;
     int state = UserNotificationState();
     switch (state) {
     case QUNS_NOT_PRESENT: return state;
@@ -235,6 +239,8 @@ void CheckReminder(void)
     /* Recorded before it shows, so a restart or a crash while it is open owes nothing. */
     reminderState.lastWarningDay = today;
     WriteSettingInt(today, SETTING_LAST_WARNING_DAY);
+    warningsUnderWay++;
     PlayAlarm();
     ShowWarning();
+    warningsUnderWay--;
 }

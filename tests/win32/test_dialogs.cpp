@@ -670,8 +670,7 @@ TEST_F(Dialogs, AnotherStartBringsTheOpenWarningForwardBeforeSetup)
     });
 }
 
-typedef BOOL(WINAPI *ForegroundProc)(HWND);
-ForegroundProc realSetForeground;
+decltype(&SetForegroundWindow) realSetForeground;
 
 BOOL WINAPI AskForForeground(HWND window)
 {
@@ -701,8 +700,8 @@ TEST_F(Dialogs, SetupFromTheTrayOrSecondStartsIsOneInFrontAndAWarningOnItsWayCom
 {
     if (!cbtHook)
         cbtHook = SetWindowsHookExA(WH_CBT, OnCbt, NULL, GetCurrentThreadId());
-    realSetForeground = (ForegroundProc) (void (*)(void)) GetProcAddress(GetModuleHandleA("user32.dll"),
-                                                                         "SetForegroundWindow");
+    realSetForeground = (decltype(realSetForeground)) (void (*)(void)) GetProcAddress(
+        GetModuleHandleA("user32.dll"), "SetForegroundWindow");
     ASSERT_GT(PatchImport("user32.dll", (const void *) realSetForeground, (const void *) AskForForeground), 0);
     lstrcpynA(className, MAIN_CLASS_NAME, SHELL_TEXT_SIZE);
     RegisterMainWindowClass(hInst);
@@ -738,7 +737,7 @@ TEST_F(Dialogs, SetupFromTheTrayOrSecondStartsIsOneInFrontAndAWarningOnItsWayCom
         EXPECT_EQ(closed, c.closed) << "case at line " << c.line;
     }
     DestroyWindow(main);
-    MSG quit;
+    MSG quit; /* the main window's, which would end the next dialog */
     PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE);
     PatchImport("user32.dll", (const void *) AskForForeground, (const void *) realSetForeground);
 }

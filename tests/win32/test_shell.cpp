@@ -53,47 +53,39 @@ BOOL BringDialogForward(void)
 
 namespace {
 
-/* What the program asks of calls it looks up at run time: the message its window lets
-   through from programs with fewer rights, and the window told of the session's changes. */
-HWND letThrough, watching;
-UINT letThroughMessage;
-DWORD watchFlags;
+/* What the program asks of calls it looks up at run time, which Wine ignores: the message
+   its window lets through from programs with fewer rights, and the window told of the
+   session's changes. */
+UINT letThrough;
+HWND watching;
 
-BOOL WINAPI RecordFilter(HWND window, UINT message, DWORD action, void *)
+BOOL WINAPI LetThrough(HWND, UINT message, DWORD action, void *)
 {
-    if (action == MSGFLT_ALLOW) {
-        letThrough = window;
-        letThroughMessage = message;
-    }
+    letThrough = action == MSGFLT_ALLOW ? message : 0;
     return TRUE;
 }
 
-BOOL WINAPI RecordWatch(HWND window, DWORD flags)
+BOOL WINAPI Watch(HWND window, DWORD flags)
 {
-    watching = window;
-    watchFlags = flags;
+    watching = flags == NOTIFY_FOR_THIS_SESSION ? window : NULL;
     return TRUE;
 }
 
-BOOL WINAPI RecordUnwatch(HWND window)
+BOOL WINAPI Unwatch(HWND window)
 {
-    if (window == watching)
-        watching = NULL;
+    watching = window == watching ? NULL : watching;
     return TRUE;
 }
 
 FARPROC WINAPI RecordingLookup(HMODULE module, LPCSTR name)
 {
-    const struct {
-        const char *name;
-        FARPROC recorder;
-    } recorded[] = {{"ChangeWindowMessageFilterEx", (FARPROC) (void (*)(void)) RecordFilter},
-                    {"WTSRegisterSessionNotification", (FARPROC) (void (*)(void)) RecordWatch},
-                    {"WTSUnRegisterSessionNotification", (FARPROC) (void (*)(void)) RecordUnwatch}};
-    for (const auto &r : recorded)
-        if (HIWORD(name) && lstrcmpA(name, r.name) == 0)
-            return r.recorder;
-    return pinned::Lookup(module, name);
+    FARPROC real = pinned::Lookup(module, name), recorders[] = {(FARPROC) (void (*)(void)) LetThrough,
+        (FARPROC) (void (*)(void)) Watch, (FARPROC) (void (*)(void)) Unwatch};
+    const char *names[] = {"ChangeWindowMessageFilterEx", "WTSRegisterSessionNotification",
+                           "WTSUnRegisterSessionNotification"};
+    for (int i = 0; real && HIWORD(name) && i < 3; i++)
+        real = lstrcmpA(name, names[i]) == 0 ? recorders[i] : real;
+    return real;
 }
 
 bool menuSeen;
@@ -266,17 +258,6 @@ template <class Condition> bool WaitFor(Condition done, int milliseconds = 20000
         if (done())
             return true;
     return done();
-}
-
-/* The same, handling this thread's messages meanwhile, as a running copy does. */
-template <class Condition> bool PumpUntil(Condition done, int milliseconds = 20000)
-{
-    return WaitFor([&] {
-        MSG message;
-        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
-            DispatchMessageA(&message);
-        return done();
-    }, milliseconds);
 }
 
 /* A notification area that fails adds: a given number of them, or every one. */
@@ -572,7 +553,6 @@ std::string LoadedWinmm(HANDLE process)
 struct FindOwned {
     DWORD process;
     HWND found;
-    const char *cls = "KAVRI_Class";
 };
 
 BOOL CALLBACK OnTopWindow(HWND window, LPARAM param)
@@ -582,7 +562,7 @@ BOOL CALLBACK OnTopWindow(HWND window, LPARAM param)
     GetWindowThreadProcessId(window, &owner);
     char cls[32];
     GetClassNameA(window, cls, sizeof cls);
-    if (owner == f->process && lstrcmpA(cls, f->cls) == 0)
+    if (owner == f->process && lstrcmpA(cls, "KAVRI_Class") == 0)
         f->found = window;
     return TRUE;
 }
@@ -649,9 +629,9 @@ BOOL WINAPI RecordedAllow(DWORD process)
     return realAllow(process);
 }
 
-DWORD WINAPI SecondStart(LPVOID waitMs)
+DWORD WINAPI SecondStart(LPVOID)
 {
-    return HandOverToRunningCopy((DWORD) (DWORD_PTR) waitMs);
+    return HandOverToRunningCopy(500);
 }
 
 TEST_F(Shell, ASecondStartHandsOverToTheRunningCopy)
@@ -660,21 +640,22 @@ TEST_F(Shell, ASecondStartHandsOverToTheRunningCopy)
     realAllow = (AllowProc) (void (*)(void)) GetProcAddress(GetModuleHandleA("user32.dll"), "AllowSetForegroundWindow");
     ASSERT_GT(PatchImport("user32.dll", (const void *) realAllow, (const void *) RecordedAllow), 0);
     Start();
+    EXPECT_EQ(letThrough, (UINT) WM_ANOTHERSTART) << "a copy started as administrator would not hear it";
     const struct {
-        bool dialogOpen, answering; /* the running copy's thread handles its messages */
+        bool dialogOpen, answering; /* the running copy handles its messages, or hangs */
         int setups;
     } cases[] = {{false, true, 1}, {true, true, 0}, /* Setup opens, or the open dialog comes forward */
-                 {false, false, 0}};                /* a hung copy: the second start says so */
+                 {false, false, 0}};
     for (const auto &c : cases) {
         dialogOpen = c.dialogOpen;
         forwards = setups = 0;
         allowedProcess = 0;
-        /* The second start on a thread of its own, which only waits for the answer. */
-        HANDLE second = CreateThread(NULL, 0, SecondStart, (LPVOID) (DWORD_PTR) 500, 0, NULL);
-        if (c.answering) {
-            EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(second, 0) == WAIT_OBJECT_0; }));
-        }
-        EXPECT_EQ(WaitForSingleObject(second, 5000), WAIT_OBJECT_0);
+        HANDLE second = CreateThread(NULL, 0, SecondStart, NULL, 0, NULL);
+        EXPECT_TRUE(WaitFor([&] {
+            for (MSG m; c.answering && PeekMessageA(&m, NULL, 0, 0, PM_REMOVE);)
+                DispatchMessageA(&m);
+            return WaitForSingleObject(second, 0) == WAIT_OBJECT_0;
+        }));
         DWORD answered = 2;
         GetExitCodeThread(second, &answered);
         CloseHandle(second);
@@ -686,14 +667,6 @@ TEST_F(Shell, ASecondStartHandsOverToTheRunningCopy)
     PatchImport("user32.dll", (const void *) RecordedAllow, (const void *) realAllow);
 }
 
-/* The dialog a process shows, such as a message box. */
-HWND ShownDialogOf(DWORD process)
-{
-    FindOwned dialog = {process, NULL, "#32770"};
-    EnumWindows(OnTopWindow, (LPARAM) &dialog);
-    return dialog.found && IsWindowVisible(dialog.found) ? dialog.found : NULL;
-}
-
 TEST_F(Shell, AGuardTheSecondStartMayNotOpenMeansACopyRuns)
 {
     /* As a copy started as administrator leaves it: others may only wait on it. */
@@ -702,69 +675,43 @@ TEST_F(Shell, AGuardTheSecondStartMayNotOpenMeansACopyRuns)
                                                                      &waitOnly, NULL));
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, waitOnly, FALSE};
     HANDLE guard = CreateMutexA(&attributes, FALSE, INSTANCE_MUTEX_NAME);
-    LocalFree(waitOnly);
-    ASSERT_TRUE(guard);
     ASSERT_FALSE(CreateMutexA(NULL, FALSE, INSTANCE_MUTEX_NAME)) << "this Wine lets the guard be opened";
-    const struct {
-        bool running;
-        int setups;
-        DWORD code;
-        bool told; /* a message box says it runs but did not answer */
-    } cases[] = {{true, 1, 0, false}, {false, 0, 1, true}};
-    for (const auto &c : cases) {
-        setups = 0;
-        if (c.running) {
-            Start();
-            EXPECT_EQ(letThrough, window);
-            EXPECT_EQ(letThroughMessage, (UINT) WM_ANOTHERSTART);
-        }
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION p;
-        ASSERT_TRUE(CreateProcessA(ProgramPath().c_str(), NULL, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &p));
-        FindOwned copy = {p.dwProcessId, NULL};
-        HWND box = NULL;
-        EXPECT_TRUE(PumpUntil([&] {
-            EnumWindows(OnTopWindow, (LPARAM) &copy);
-            return copy.found || (box = ShownDialogOf(p.dwProcessId)) || WaitForSingleObject(p.hProcess, 0) == WAIT_OBJECT_0;
-        }));
-        EXPECT_FALSE(copy.found) << "a second copy runs";
-        char text[256] = "";
-        GetDlgItemTextA(box, 0xFFFF, text, sizeof text); /* the message box's text */
-        EXPECT_EQ(strstr(text, "already running, but it did not answer") != NULL, c.told) << text;
-        if (box)
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-        if (copy.found)
-            PostMessageA(copy.found, WM_CLOSE, 0, 0);
-        EXPECT_EQ(WaitForSingleObject(p.hProcess, 20000), WAIT_OBJECT_0);
-        DWORD code = 2;
-        GetExitCodeProcess(p.hProcess, &code);
-        EXPECT_EQ(code, c.code);
-        EXPECT_EQ(setups, c.setups);
-        TerminateProcess(p.hProcess, 1);
-        CloseHandle(p.hThread);
-        CloseHandle(p.hProcess);
-        if (window)
-            DestroyWindow(window);
-    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION p;
+    ASSERT_TRUE(CreateProcessA(ProgramPath().c_str(), NULL, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &p));
+    HWND copy = NULL, box = NULL; /* no window here answers it: it says so after 5 s */
+    EXPECT_TRUE(WaitFor([&] {
+        box = FindWindowA("#32770", "Quilmaren Filters");
+        return (copy = FindWindowA(MAIN_CLASS_NAME, NULL)) || (box && IsWindowVisible(box));
+    }));
+    EXPECT_FALSE(copy) << "a second copy runs";
+    char text[256] = "";
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    EXPECT_TRUE(strstr(text, "already running, but it did not answer")) << text;
+    PostMessageA(copy ? copy : box, copy ? WM_CLOSE : WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(WaitForSingleObject(p.hProcess, 20000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeProcess(p.hProcess, &code);
+    EXPECT_EQ(code, 1u);
+    TerminateProcess(p.hProcess, 1);
+    CloseHandle(p.hThread);
+    CloseHandle(p.hProcess);
     CloseHandle(guard);
+    LocalFree(waitOnly);
 }
 
 TEST_F(Shell, ALockedOrDisconnectedSessionHoldsTheWarningUntilItIsBack)
 {
     Start();
     EXPECT_EQ(watching, window);
-    EXPECT_EQ(watchFlags, (DWORD) NOTIFY_FOR_THIS_SESSION);
     const struct {
-        int line;
         WPARAM changes[4]; /* the warning falls due after the first */
-        int warnings[4];
-    } cases[] = {
-        {__LINE__, {WTS_SESSION_LOCK, WTS_SESSION_UNLOCK}, {0, 1}},
-        {__LINE__, {WTS_REMOTE_DISCONNECT, WTS_REMOTE_CONNECT}, {0, 1}},
-        /* another user's turn, then back through the lock screen */
-        {__LINE__, {WTS_SESSION_LOCK, WTS_CONSOLE_DISCONNECT, WTS_CONSOLE_CONNECT, WTS_SESSION_UNLOCK}, {0, 0, 0, 1}},
-    };
+        int comesAt;
+    } cases[] = {{{WTS_SESSION_LOCK, WTS_SESSION_UNLOCK}, 1},
+                 {{WTS_REMOTE_DISCONNECT, WTS_REMOTE_CONNECT}, 1},
+                 /* another user's turn, then back through the lock screen */
+                 {{WTS_SESSION_LOCK, WTS_CONSOLE_DISCONNECT, WTS_CONSOLE_CONNECT, WTS_SESSION_UNLOCK}, 3}};
     for (const auto &c : cases) {
         ClearSettings();
         warnings = 0;
@@ -775,11 +722,11 @@ TEST_F(Shell, ALockedOrDisconnectedSessionHoldsTheWarningUntilItIsBack)
                 Store(SETTING_LAST_WARNING_DAY, GetDayNumber() - 7);
                 SendMessageA(window, WM_TIMER, REMINDER_TIMER_ID, 0);
             }
-            EXPECT_EQ(warnings, c.warnings[i]) << "case at line " << c.line << ", change " << i;
+            EXPECT_EQ(warnings, i >= c.comesAt ? 1 : 0) << "from " << c.changes[0] << ", change " << i;
         }
     }
     DestroyWindow(window);
-    EXPECT_EQ(watching, (HWND) NULL) << "still told of the session";
+    EXPECT_FALSE(watching) << "still told of the session";
 }
 
 TEST_F(Shell, CloseRemovesTheIconAndPostsQuitZero)

@@ -58,6 +58,7 @@ namespace {
    session's changes. */
 UINT letThrough;
 HWND watching;
+int watchRefusals; /* as early at logon, before the session's service is ready */
 
 BOOL WINAPI LetThrough(HWND, UINT message, DWORD action, void *)
 {
@@ -67,6 +68,8 @@ BOOL WINAPI LetThrough(HWND, UINT message, DWORD action, void *)
 
 BOOL WINAPI Watch(HWND window, DWORD flags)
 {
+    if (watchRefusals > 0)
+        return !watchRefusals--;
     watching = flags == NOTIFY_FOR_THIS_SESSION ? window : NULL;
     return TRUE;
 }
@@ -703,7 +706,10 @@ TEST_F(Shell, AGuardTheSecondStartMayNotOpenMeansACopyRuns)
 
 TEST_F(Shell, ALockedOrDisconnectedSessionHoldsTheWarningUntilItIsBack)
 {
+    watchRefusals = 1;
     Start();
+    EXPECT_FALSE(watching);
+    SendMessageA(window, WM_TIMER, REMINDER_TIMER_ID, 0); /* asked again */
     EXPECT_EQ(watching, window);
     const struct {
         WPARAM changes[4]; /* the warning falls due after the first */

@@ -25,7 +25,7 @@ INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             return TRUE;
         }
         break; /* Esc's IDCANCEL is ignored: the warning must be acknowledged */
-    case WM_WINDOWPOSCHANGED:
+    case WM_WINDOWPOSCHANGED: /* shown at last: a second start that came meanwhile brings it forward */
         if ((((WINDOWPOS *) lParam)->flags & SWP_SHOWWINDOW) && warningForwardWanted) {
             warningForwardWanted = FALSE;
             SetForegroundWindow(dialog);

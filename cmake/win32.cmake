@@ -105,7 +105,7 @@ set_target_properties(bare_resources PROPERTIES PREFIX "")
 target_include_directories(bare_resources PRIVATE res)
 
 add_executable(win32_dialog_tests tests/win32/test_dialogs.cpp res/quilmaren.rc)
-target_link_libraries(win32_dialog_tests PRIVATE dialogs GTest::gtest)
+target_link_libraries(win32_dialog_tests PRIVATE dialogs shell GTest::gtest)
 add_dependencies(win32_dialog_tests bare_resources)
 add_test(NAME win32.dialogs COMMAND win32_dialog_tests)
 

@@ -45,7 +45,8 @@ install_missing() {
 }
 
 install_missing "${packages[@]}" || exit 1
-if [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+# Also when the 64-bit flavour is chosen (QF_WINE=64), so its path can be tried anywhere.
+if [ "${QF_WINE:-}" = 64 ] || { [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; }; then
     install_missing "${packages_64[@]}" || exit 1
 fi
 exit 0

@@ -44,6 +44,8 @@ void SizeSkinnedDialog(HWND dialog);
 void CenterWindow(HWND window);
 void FreeSkin(DialogSkin *skin);
 BOOL BringDialogForward(void);
+/* A second start came while a warning was on its way: the warning takes the front as it shows. */
+extern BOOL warningForwardWanted;
 
 INT_PTR CALLBACK SetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -72,12 +72,19 @@ static BOOL CALLBACK FindOpenDialog(HWND window, LPARAM found)
     return TRUE;
 }
 
+BOOL warningForwardWanted;
+
 /* Brings an open dialog to the front, a warning before Setup: the reminder is what the
-   person must see. FALSE when none is open. */
+   person must see. A warning on its way (its alarm playing, its dialog not shown yet)
+   comes forward when it shows. FALSE when none is open or on its way. */
 BOOL BringDialogForward(void)
 {
     HWND found[2] = {NULL, NULL};
     EnumThreadWindows(GetCurrentThreadId(), FindOpenDialog, (LPARAM) found);
+    if (!found[0] && warningsUnderWay) {
+        warningForwardWanted = TRUE;
+        return TRUE;
+    }
     HWND dialog = found[0] ? found[0] : found[1];
     if (!dialog)
         return FALSE;

@@ -61,6 +61,12 @@ INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         }
         }
         break;
+    case WM_WINDOWPOSCHANGED: /* shown at last: a second start that came meanwhile brings it forward */
+        if ((((WINDOWPOS *) lParam)->flags & SWP_SHOWWINDOW) && warningForwardWanted) {
+            warningForwardWanted = FALSE;
+            SetForegroundWindow(dialog);
+        }
+        break;
     }
     return SkinnedDialogProc(dialog, message, wParam, lParam, DialogSkinOf(dialog), WARNING_KEY_COLOUR);
 }

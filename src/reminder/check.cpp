@@ -2,6 +2,7 @@
 
 ReminderState reminderState;
 HINSTANCE hInst; /* the module, set by WinMain before the first check */
+int warningsUnderWay;
 
 /* Is day a whole, non-zero number of periods from the start, either way? Wide arithmetic:
    hand-edited extremes must not overflow. */
@@ -234,6 +235,8 @@ void CheckReminder(void)
        postponement stays stored until the person answers. */
     reminderState.lastWarningDay = today;
     WriteSettingInt(today, SETTING_LAST_WARNING_DAY);
+    warningsUnderWay++;
     PlayAlarm();
     ShowWarning();
+    warningsUnderWay--;
 }

@@ -1,6 +1,8 @@
 /* What keeps a warning from showing now: the person away or busy, or a postponement. */
 #include "reminder.h"
 
+int sessionLocked;
+
 typedef HRESULT(WINAPI *QueryNotificationStateProc)(QUERY_USER_NOTIFICATION_STATE *state);
 
 /* What Windows says of interrupting the person now. Looked up at run time: where the call is
@@ -20,6 +22,8 @@ static int UserNotificationState(void)
    (full screen, presenting, quiet time) for a while at most. */
 int HoldingState(DWORD msDue)
 {
+    if (sessionLocked)
+        return QUNS_NOT_PRESENT;
     int state = UserNotificationState();
     switch (state) {
     case QUNS_NOT_PRESENT: return state;

@@ -68,6 +68,12 @@ struct ReminderForecast {
 
 extern ReminderState reminderState;
 extern HINSTANCE hInst;
+/* Nonzero while the session is locked or disconnected, as Windows tells the main window:
+   a due warning waits as for a person away. */
+extern int sessionLocked;
+/* Warnings decided and not yet dismissed, counted from their alarm: a second start then
+   brings the warning forward instead of opening Setup. */
+extern int warningsUnderWay;
 
 DayNumber GetDayNumber(void);
 int DayNumberToDate(long long day, SYSTEMTIME *date);

@@ -1,9 +1,20 @@
 #include "reminder.h"
 #include "shell.h"
 
+#include <wtsapi32.h>
+
 char windowTitle[SHELL_TEXT_SIZE];
 char className[SHELL_TEXT_SIZE];
 static UINT taskbarCreated; /* broadcast when the notification area is recreated */
+static BOOL sessionWatched;  /* registered for the session's lock and connection changes */
+
+/* The session's states that hold a warning, as sessionLocked's bits. */
+#define SESSION_LOCKED 1
+#define SESSION_DISCONNECTED 2
+
+typedef BOOL(WINAPI *MessageFilterProc)(HWND window, UINT message, DWORD action, void *info);
+typedef BOOL(WINAPI *SessionRegisterProc)(HWND window, DWORD flags);
+typedef BOOL(WINAPI *SessionUnregisterProc)(HWND window);
 
 /* The hidden window's class; its menu is the tray menu's resource. */
 void RegisterMainWindowClass(HINSTANCE instance)
@@ -27,7 +38,8 @@ void RegisterMainWindowClass(HINSTANCE instance)
 
 /* In a second copy: lets the running one take the foreground, which the person who just
    started us gave us, and tells it. Waits up to waitMs for a copy whose window is not
-   made yet, as when two start together at logon. */
+   made yet, as when two start together at logon, and as long again for its answer. FALSE
+   when none answered: none found, hung, or the message refused. */
 BOOL HandOverToRunningCopy(DWORD waitMs)
 {
     HWND running;
@@ -37,15 +49,76 @@ BOOL HandOverToRunningCopy(DWORD waitMs)
     DWORD process = 0;
     GetWindowThreadProcessId(running, &process);
     AllowSetForegroundWindow(process);
-    return PostMessageA(running, WM_ANOTHERSTART, 0, 0);
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutA(running, WM_ANOTHERSTART, 0, 0, SMTO_ABORTIFHUNG, waitMs, &answer) && answer;
 }
 
-/* Another start of the program: the dialog open here comes to the front, or else Setup
-   opens as from the tray, the way in when Windows hides the icon. */
+/* Another start of the program, answered at once: the dialog open here, or a warning on
+   its way, comes to the front, or else Setup opens as from the tray, the way in when
+   Windows hides the icon. */
 static void OnAnotherStart(HWND window)
 {
+    ReplyMessage(TRUE);
     if (!BringDialogForward())
         OpenSetup(window);
+}
+
+/* A copy started as administrator still hears a second start, which runs with less: only
+   the hand-over's message is let through. Looked up at run time, being newer than Vista. */
+static void AcceptHandOver(HWND window)
+{
+    MessageFilterProc allow = (MessageFilterProc) (void (*)(void)) GetProcAddress(
+        GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx");
+    if (allow)
+        allow(window, WM_ANOTHERSTART, MSGFLT_ALLOW, NULL);
+}
+
+/* Asks Windows to tell the window when the session is locked, unlocked, disconnected or
+   connected again. Early at logon its service may not be ready: the minute's tick asks
+   again. wtsapi32 is not a known DLL: loaded from the system directory only, and once. */
+static void WatchSession(HWND window)
+{
+    static SessionRegisterProc watch;
+    static BOOL looked;
+    if (!looked) {
+        looked = TRUE;
+        HMODULE wtsapi = LoadSystemLibrary("wtsapi32.dll");
+        if (wtsapi)
+            watch = (SessionRegisterProc) (void (*)(void)) GetProcAddress(wtsapi, "WTSRegisterSessionNotification");
+    }
+    sessionWatched = watch && watch(window, NOTIFY_FOR_THIS_SESSION);
+}
+
+/* Stops the session's messages before the window goes. */
+static void UnwatchSession(HWND window)
+{
+    HMODULE wtsapi = GetModuleHandleA("wtsapi32.dll");
+    if (!sessionWatched || !wtsapi)
+        return;
+    SessionUnregisterProc unwatch = (SessionUnregisterProc) (void (*)(void)) GetProcAddress(
+        wtsapi, "WTSUnRegisterSessionNotification");
+    if (unwatch)
+        unwatch(window);
+    sessionWatched = FALSE;
+}
+
+/* Locked or disconnected, a due warning waits as for a person away; unlocked and
+   connected again, the check runs at once, so a held warning comes with its alarm. */
+static void OnSessionChange(HWND window, WPARAM change)
+{
+    switch (change) {
+    case WTS_SESSION_LOCK: sessionLocked |= SESSION_LOCKED; return;
+    case WTS_CONSOLE_DISCONNECT:
+    case WTS_REMOTE_DISCONNECT: sessionLocked |= SESSION_DISCONNECTED; return;
+    case WTS_SESSION_UNLOCK: sessionLocked &= ~SESSION_LOCKED; break;
+    case WTS_CONSOLE_CONNECT:
+    case WTS_REMOTE_CONNECT: sessionLocked &= ~SESSION_DISCONNECTED; break;
+    default: return;
+    }
+    if (!sessionLocked) {
+        CheckReminder();
+        UpdateTrayTip(window);
+    }
 }
 
 /* Owns the reminder timer and receives the tray icon's callbacks. */
@@ -53,11 +126,15 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 {
     switch (message) {
     case WM_CREATE:
+        AcceptHandOver(window);
+        WatchSession(window);
         SetTimer(window, REMINDER_TIMER_ID, REMINDER_PERIOD_MS, NULL);
         CheckReminder();
         return 0;
     case WM_TIMER:
         if (wParam == REMINDER_TIMER_ID) {
+            if (!sessionWatched)
+                WatchSession(window);
             CheckReminder();
             UpdateTrayTip(window); /* a warning fired or held, a new day, settings edited */
         }
@@ -69,6 +146,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_ANOTHERSTART:
         OnAnotherStart(window);
+        return TRUE; /* answered */
+    case WM_WTSSESSION_CHANGE:
+        OnSessionChange(window, wParam);
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT ps;
@@ -77,6 +157,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     }
     case WM_DESTROY:
+        UnwatchSession(window);
         RemoveTrayIcon(window);
         KillTimer(window, REMINDER_TIMER_ID);
         KillTimer(window, TRAY_RETRY_TIMER_ID);

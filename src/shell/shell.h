@@ -20,7 +20,11 @@
 #define MAIN_CLASS_NAME "KAVRI_Class"
 /* Held for the process's life: one copy per sign-in session. */
 #define INSTANCE_MUTEX_NAME "Local\\Quilmaren Filters"
-#define HANDOVER_WAIT_MS 5000 /* for a running copy whose window is not made yet */
+#define HANDOVER_WAIT_MS 5000 /* for a running copy whose window is not made yet, then for its answer */
+/* What a second start says when the running copy does not answer (hung, or closing). */
+#define HANDOVER_FAILED_TEXT \
+    "Quilmaren Filters is already running, but it did not answer.\n\nWait a moment and start it again. " \
+    "If it still does not answer, end it in Task Manager first."
 
 extern char windowTitle[SHELL_TEXT_SIZE];
 extern char className[SHELL_TEXT_SIZE];

@@ -180,11 +180,19 @@ void RemoveTrayIcon(HWND window)
 }
 
 /* The modal Setup dialog, from the menu or another start; its OK may change the forecast.
-   In the foreground, so that it opens on top of what the person was doing. */
+   In the foreground, so that it opens on top of what the person was doing. One at a time:
+   asked again while it opens or is open, it brings what is open forward. */
 void OpenSetup(HWND window)
 {
+    static BOOL open;
+    if (open) {
+        BringDialogForward();
+        return;
+    }
+    open = TRUE;
     SetForegroundWindow(window);
     ShowSetup();
+    open = FALSE;
     UpdateTrayTip(window);
 }
 

@@ -16,16 +16,21 @@ static void RestrictDllSearch(void)
 
 /* Registers the class, creates the hidden window (which runs the first check),
    adds the tray icon and runs the message loop. Arguments are ignored. A second start
-   hands over to the copy already running and ends: two copies would warn twice. */
+   hands over to the copy already running and ends: two copies would warn twice. A copy
+   that does not answer is named, so that a start is never met with nothing. */
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     RestrictDllSearch();
     /* Never closed: the system releases it when the process ends, however it ends. Where
-       it cannot be made at all, the program runs as it always did. */
+       it cannot be made at all, the program runs as it always did. Denied means it exists
+       and a copy started as administrator made it. */
     HANDLE instanceMutex = CreateMutexA(NULL, FALSE, INSTANCE_MUTEX_NAME);
-    if (instanceMutex && GetLastError() == ERROR_ALREADY_EXISTS) {
-        HandOverToRunningCopy(HANDOVER_WAIT_MS);
-        return 0;
+    DWORD made = GetLastError();
+    if (instanceMutex ? made == ERROR_ALREADY_EXISTS : made == ERROR_ACCESS_DENIED) {
+        if (HandOverToRunningCopy(HANDOVER_WAIT_MS))
+            return 0;
+        MessageBoxA(NULL, HANDOVER_FAILED_TEXT, "Quilmaren Filters", MB_OK | MB_ICONWARNING);
+        return 1;
     }
     lstrcpynA(windowTitle, "Quilmaren Filters", SHELL_TEXT_SIZE);
     lstrcpynA(className, MAIN_CLASS_NAME, SHELL_TEXT_SIZE);

@@ -13,6 +13,7 @@ inline void ClearSettings()
     RegDeleteTreeA(HKEY_CURRENT_USER, PRODUCT_KEY);
     RegDeleteKeyA(HKEY_CURRENT_USER, PRODUCT_KEY);
     reminderState = ReminderState{};
+    sessionLocked = 0;
 }
 
 inline void Store(const char *name, int value)

@@ -5,6 +5,7 @@
 #include "registry_fixture.h"
 #include "reminder.h"
 #include "resource.h"
+#include "shell.h"
 #include "skin.h"
 
 #include <shellapi.h>
@@ -16,8 +17,6 @@
 #include <stdlib.h>
 #include <string>
 #include <vector>
-
-void ShowSetup(void);
 
 namespace {
 
@@ -247,9 +246,15 @@ TEST(SkinLoading, AFailedBitmapLeavesNoPaletteBehind)
 HWND lastDialog;
 HHOOK cbtHook;
 std::function<void(HWND)> pendingDriver;
+/* Windows gives the foreground only to a program that asks for it, having the right to (a
+   tray click or a second start gives it); Wine to any window that shows. Pinned, no window
+   here is activated until the program asks. */
+bool foregroundPinned;
 
 LRESULT CALLBACK OnCbt(int code, WPARAM wParam, LPARAM lParam)
 {
+    if (code == HCBT_ACTIVATE && foregroundPinned)
+        return 1;
     if (code == HCBT_CREATEWND) {
         char cls[16];
         GetClassNameA((HWND) wParam, cls, sizeof cls);
@@ -734,6 +739,78 @@ TEST_F(Dialogs, AnotherStartBringsTheOpenWarningForwardBeforeSetup)
         DestroyWindow(other);
         SendMessageA(setup, WM_COMMAND, IDCANCEL, 0);
     });
+}
+
+decltype(&SetForegroundWindow) realSetForeground;
+
+BOOL WINAPI AskForForeground(HWND window)
+{
+    foregroundPinned = false;
+    return realSetForeground(window);
+}
+
+std::vector<std::string> closed; /* each dialog that showed: its title, and whether it was in front */
+
+BOOL CALLBACK CloseShownDialog(HWND window, LPARAM)
+{
+    char cls[16], title[100];
+    if (IsWindowVisible(window) && GetClassNameA(window, cls, sizeof cls) && lstrcmpA(cls, "#32770") == 0) {
+        GetWindowTextA(window, title, sizeof title);
+        closed.push_back(std::string(title) + (GetForegroundWindow() == window ? ", in front" : ", behind"));
+        EndDialog(window, 0);
+    }
+    return TRUE;
+}
+
+VOID CALLBACK CloseShownDialogs(HWND, UINT, UINT_PTR, DWORD)
+{
+    EnumThreadWindows(GetCurrentThreadId(), CloseShownDialog, 0);
+}
+
+TEST_F(Dialogs, SetupFromTheTrayOrSecondStartsIsOneInFrontAndAWarningOnItsWayComesInstead)
+{
+    if (!cbtHook)
+        cbtHook = SetWindowsHookExA(WH_CBT, OnCbt, NULL, GetCurrentThreadId());
+    realSetForeground = (decltype(realSetForeground)) (void (*)(void)) GetProcAddress(
+        GetModuleHandleA("user32.dll"), "SetForegroundWindow");
+    ASSERT_GT(PatchImport("user32.dll", (const void *) realSetForeground, (const void *) AskForForeground), 0);
+    lstrcpynA(className, MAIN_CLASS_NAME, SHELL_TEXT_SIZE);
+    RegisterMainWindowClass(hInst);
+    HWND main = CreateWindowExA(0, className, "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, NULL, NULL, hInst, NULL);
+    const std::string setup = SETUP_TITLE ", in front", warning = WARNING_TITLE ", in front";
+    const struct {
+        int line;
+        void (*act)(HWND main);
+        std::vector<std::string> closed;
+    } cases[] = {
+        {__LINE__, [](HWND main) { OpenSetup(main); }, {setup}}, /* the tray menu's Setup */
+        {__LINE__, [](HWND main) {
+             PostMessageA(main, WM_ANOTHERSTART, 0, 0);
+             SendMessageA(main, WM_ANOTHERSTART, 0, 0);
+         }, {setup}}, /* two starts at once */
+        {__LINE__, [](HWND main) {
+             StoreCycleStartedDaysAgo(7);
+             Store(SETTING_LAST_WARNING_DAY, GetDayNumber() - 7);
+             PostMessageA(main, WM_ANOTHERSTART, 0, 0); /* handled once the alarm is over */
+             CheckReminder();
+         }, {warning}},
+    };
+    for (const auto &c : cases) {
+        ClearSettings();
+        HWND other = OtherWindow();
+        foregroundPinned = true;
+        closed.clear();
+        UINT_PTR timer = SetTimer(NULL, 0, 50, CloseShownDialogs);
+        c.act(main);
+        KillTimer(NULL, timer);
+        foregroundPinned = false;
+        DestroyWindow(other);
+        EXPECT_EQ(closed, c.closed) << "case at line " << c.line;
+    }
+    DestroyWindow(main);
+    MSG quit; /* the main window's, which would end the next dialog */
+    PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE);
+    PatchImport("user32.dll", (const void *) AskForForeground, (const void *) realSetForeground);
 }
 
 TEST_F(Dialogs, OuterSetupClosedBeforeTheWarningOverItStillStores)

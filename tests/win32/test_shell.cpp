@@ -9,7 +9,9 @@
 #include "skin.h"
 
 #include <psapi.h>
+#include <sddl.h>
 #include <shellapi.h>
+#include <wtsapi32.h>
 
 #include <gtest/gtest.h>
 
@@ -51,6 +53,44 @@ BOOL BringDialogForward(void)
 
 namespace {
 
+/* What the program asks of calls it looks up at run time, which Wine ignores: the message
+   its window lets through from programs with fewer rights, and the window told of the
+   session's changes. */
+UINT letThrough;
+HWND watching;
+int watchRefusals; /* as early at logon, before the session's service is ready */
+
+BOOL WINAPI LetThrough(HWND, UINT message, DWORD action, void *)
+{
+    letThrough = action == MSGFLT_ALLOW ? message : 0;
+    return TRUE;
+}
+
+BOOL WINAPI Watch(HWND window, DWORD flags)
+{
+    if (watchRefusals > 0)
+        return !watchRefusals--;
+    watching = flags == NOTIFY_FOR_THIS_SESSION ? window : NULL;
+    return TRUE;
+}
+
+BOOL WINAPI Unwatch(HWND window)
+{
+    watching = window == watching ? NULL : watching;
+    return TRUE;
+}
+
+FARPROC WINAPI RecordingLookup(HMODULE module, LPCSTR name)
+{
+    FARPROC real = pinned::Lookup(module, name), recorders[] = {(FARPROC) (void (*)(void)) LetThrough,
+        (FARPROC) (void (*)(void)) Watch, (FARPROC) (void (*)(void)) Unwatch};
+    const char *names[] = {"ChangeWindowMessageFilterEx", "WTSRegisterSessionNotification",
+                           "WTSUnRegisterSessionNotification"};
+    for (int i = 0; real && HIWORD(name) && i < 3; i++)
+        real = lstrcmpA(name, names[i]) == 0 ? recorders[i] : real;
+    return real;
+}
+
 bool menuSeen;
 
 VOID CALLBACK CloseMenu(HWND, UINT, UINT_PTR, DWORD)
@@ -83,6 +123,8 @@ protected:
         ASSERT_TRUE(PinNotificationState()); /* warnings that are due show */
         static bool registered;
         if (!registered) {
+            /* Before the first window: the program keeps what it looked up. */
+            ASSERT_GT(PatchImport("kernel32.dll", (const void *) pinned::Lookup, (const void *) RecordingLookup), 0);
             hInst = GetModuleHandleA(NULL);
             lstrcpynA(windowTitle, "Quilmaren Filters", SHELL_TEXT_SIZE);
             lstrcpynA(className, "KAVRI_Class", SHELL_TEXT_SIZE);
@@ -601,30 +643,107 @@ BOOL WINAPI RecordedAllow(DWORD process)
     return realAllow(process);
 }
 
+DWORD WINAPI SecondStart(LPVOID)
+{
+    return HandOverToRunningCopy(500);
+}
+
 TEST_F(Shell, ASecondStartHandsOverToTheRunningCopy)
 {
     EXPECT_FALSE(HandOverToRunningCopy(0)) << "no copy is running";
     realAllow = (AllowProc) (void (*)(void)) GetProcAddress(GetModuleHandleA("user32.dll"), "AllowSetForegroundWindow");
     ASSERT_GT(PatchImport("user32.dll", (const void *) realAllow, (const void *) RecordedAllow), 0);
     Start();
+    EXPECT_EQ(letThrough, (UINT) WM_ANOTHERSTART) << "a copy started as administrator would not hear it";
     const struct {
-        bool dialogOpen;
+        bool dialogOpen, answering; /* the running copy handles its messages, or hangs */
         int setups;
-    } cases[] = {{false, 1}, {true, 0}}; /* Setup opens, or the open dialog comes forward */
+    } cases[] = {{false, true, 1}, {true, true, 0}, /* Setup opens, or the open dialog comes forward */
+                 {false, false, 0}};
     for (const auto &c : cases) {
         dialogOpen = c.dialogOpen;
         forwards = setups = 0;
         allowedProcess = 0;
-        EXPECT_TRUE(HandOverToRunningCopy(HANDOVER_WAIT_MS));
+        HANDLE second = CreateThread(NULL, 0, SecondStart, NULL, 0, NULL);
+        EXPECT_TRUE(WaitFor([&] {
+            for (MSG m; c.answering && PeekMessageA(&m, NULL, 0, 0, PM_REMOVE);)
+                DispatchMessageA(&m);
+            return WaitForSingleObject(second, 0) == WAIT_OBJECT_0;
+        }));
+        DWORD answered = 2;
+        GetExitCodeThread(second, &answered);
+        CloseHandle(second);
+        EXPECT_EQ(answered, (DWORD) c.answering);
         EXPECT_EQ(allowedProcess, GetCurrentProcessId()) << "the running copy may not take the foreground";
-        EXPECT_EQ(forwards + setups, 0) << "the second copy itself opened something";
-        MSG message;
-        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
-            DispatchMessageA(&message);
-        EXPECT_EQ(forwards, 1);
+        EXPECT_EQ(forwards, c.answering ? 1 : 0);
         EXPECT_EQ(setups, c.setups);
     }
     PatchImport("user32.dll", (const void *) RecordedAllow, (const void *) realAllow);
+}
+
+TEST_F(Shell, AGuardTheSecondStartMayNotOpenMeansACopyRuns)
+{
+    /* As a copy started as administrator leaves it: others may only wait on it. */
+    PSECURITY_DESCRIPTOR waitOnly;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;0x00100000;;;WD)", SDDL_REVISION_1,
+                                                                     &waitOnly, NULL));
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, waitOnly, FALSE};
+    HANDLE guard = CreateMutexA(&attributes, FALSE, INSTANCE_MUTEX_NAME);
+    ASSERT_FALSE(CreateMutexA(NULL, FALSE, INSTANCE_MUTEX_NAME)) << "this Wine lets the guard be opened";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION p;
+    ASSERT_TRUE(CreateProcessA(ProgramPath().c_str(), NULL, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &p));
+    HWND copy = NULL, box = NULL; /* no window here answers it: it says so after 5 s */
+    EXPECT_TRUE(WaitFor([&] {
+        box = FindWindowA("#32770", "Quilmaren Filters");
+        return (copy = FindWindowA(MAIN_CLASS_NAME, NULL)) || (box && IsWindowVisible(box));
+    }));
+    EXPECT_FALSE(copy) << "a second copy runs";
+    char text[256] = "";
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    EXPECT_TRUE(strstr(text, "already running, but it did not answer")) << text;
+    PostMessageA(copy ? copy : box, copy ? WM_CLOSE : WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(WaitForSingleObject(p.hProcess, 20000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeProcess(p.hProcess, &code);
+    EXPECT_EQ(code, 1u);
+    TerminateProcess(p.hProcess, 1);
+    CloseHandle(p.hThread);
+    CloseHandle(p.hProcess);
+    CloseHandle(guard);
+    LocalFree(waitOnly);
+}
+
+TEST_F(Shell, ALockedOrDisconnectedSessionHoldsTheWarningUntilItIsBack)
+{
+    watchRefusals = 1;
+    Start();
+    EXPECT_FALSE(watching);
+    SendMessageA(window, WM_TIMER, REMINDER_TIMER_ID, 0); /* asked again */
+    EXPECT_EQ(watching, window);
+    const struct {
+        WPARAM changes[4]; /* the warning falls due after the first */
+        int comesAt;
+    } cases[] = {{{WTS_SESSION_LOCK, WTS_SESSION_UNLOCK}, 1},
+                 {{WTS_REMOTE_DISCONNECT, WTS_REMOTE_CONNECT}, 1},
+                 /* another user's turn, then back through the lock screen */
+                 {{WTS_SESSION_LOCK, WTS_CONSOLE_DISCONNECT, WTS_CONSOLE_CONNECT, WTS_SESSION_UNLOCK}, 3}};
+    for (const auto &c : cases) {
+        ClearSettings();
+        warnings = 0;
+        for (int i = 0; i < 4 && c.changes[i]; i++) {
+            SendMessageA(window, WM_WTSSESSION_CHANGE, c.changes[i], 0);
+            if (i == 0) {
+                StoreCycleStartedDaysAgo(7);
+                Store(SETTING_LAST_WARNING_DAY, GetDayNumber() - 7);
+                SendMessageA(window, WM_TIMER, REMINDER_TIMER_ID, 0);
+            }
+            EXPECT_EQ(warnings, i >= c.comesAt ? 1 : 0) << "from " << c.changes[0] << ", change " << i;
+        }
+    }
+    DestroyWindow(window);
+    EXPECT_FALSE(watching) << "still told of the session";
 }
 
 TEST_F(Shell, CloseRemovesTheIconAndPostsQuitZero)

@@ -17,6 +17,7 @@ INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         SizeSkinnedDialog(dialog);
         /* Pixels, so the button sits in the room the skin leaves whatever the font. */
         MoveWindow(GetDlgItem(dialog, IDOK), WARNING_OK_X, WARNING_OK_Y, WARNING_OK_WIDTH, WARNING_OK_HEIGHT, FALSE);
+        FitControlsToText(dialog);
         CenterWindow(dialog);
         return TRUE;
     case WM_COMMAND:

@@ -370,6 +370,119 @@ TEST_F(Dialogs, TheLinkFitsOnOneLineInBothDialogs)
     }
 }
 
+/* ---- every word whole, with the shell font at the sizes of 100, 125 and 150 % */
+
+std::vector<BYTE> templateCopy;
+DLGPROC copyProc;
+
+void ShowTemplateCopy(void)
+{
+    DialogBoxIndirectParamA(hInst, (LPCDLGTEMPLATEA) templateCopy.data(), GetDesktopWindow(), copyProc, 0);
+}
+
+/* A copy of a DIALOGEX template with its font at another point size. */
+std::vector<BYTE> WithPointSize(int id, WORD points)
+{
+    HRSRC found = FindResourceA(hInst, MAKEINTRESOURCEA(id), (LPCSTR) RT_DIALOG);
+    const BYTE *data = (const BYTE *) LockResource(LoadResource(hInst, found));
+    std::vector<BYTE> copy(data, data + SizeofResource(hInst, found));
+    WORD *at = (WORD *) (copy.data() + 26); /* past the fixed header: menu, class and title */
+    for (int field = 0; field < 3; field++)
+        if (*at == 0xFFFF)
+            at += 2;
+        else
+            while (*at++) {}
+    *at = points;
+    return copy;
+}
+
+/* Every child control's rectangle in the dialog, in Z order. */
+std::vector<RECT> ChildBoxes(HWND dialog)
+{
+    std::vector<RECT> boxes;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        RECT box;
+        GetWindowRect(c, &box);
+        MapWindowPoints(NULL, dialog, (POINT *) &box, 2);
+        boxes.push_back(box);
+    }
+    return boxes;
+}
+
+/* In each control's own font: a static's text wraps within its box, a button's fits inside
+   its edges; and no two controls overlap, but for a group box round what it holds. */
+void ExpectEveryTextWholeAndNoOverlap(HWND dialog)
+{
+    std::vector<RECT> boxes = ChildBoxes(dialog);
+    std::vector<bool> group;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        char name[16], text[256];
+        GetClassNameA(c, name, sizeof name);
+        GetWindowTextA(c, text, sizeof text);
+        bool button = lstrcmpiA(name, "Button") == 0;
+        group.push_back(button && (GetWindowLongA(c, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX);
+        RECT box, drawn;
+        GetClientRect(c, &box);
+        SetRect(&drawn, 0, 0, box.right, 0);
+        HDC dc = GetDC(c);
+        HFONT font = (HFONT) SendMessageA(c, WM_GETFONT, 0, 0);
+        HGDIOBJ old = SelectObject(dc, font ? (HGDIOBJ) font : GetStockObject(SYSTEM_FONT));
+        if (lstrcmpiA(name, "Static") == 0) {
+            DrawTextA(dc, text, -1, &drawn, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+            EXPECT_LE(drawn.bottom, box.bottom) << text;
+            EXPECT_LE(drawn.right, box.right) << text;
+        } else if (button && !group.back()) {
+            DrawTextA(dc, text, -1, &drawn, DT_CALCRECT | DT_SINGLELINE);
+            EXPECT_LE(drawn.right + 2 * GetSystemMetrics(SM_CXEDGE), box.right) << text;
+        }
+        SelectObject(dc, old);
+        ReleaseDC(c, dc);
+    }
+    for (size_t i = 0; i < boxes.size(); i++)
+        for (size_t j = 0; j < i; j++) {
+            RECT a = boxes[i], b = boxes[j], both, around;
+            UnionRect(&around, &a, &b);
+            bool held = (group[i] && EqualRect(&around, &a)) || (group[j] && EqualRect(&around, &b));
+            EXPECT_TRUE(!IntersectRect(&both, &a, &b) || held) << "controls " << i << " and " << j << " overlap";
+        }
+}
+
+TEST_F(Dialogs, EveryTextShowsWholeAndNoControlsOverlapAtEachShellFontSize)
+{
+    /* 8 points at 96, 120 and 144 dots per inch: what Windows' 100, 125 and 150 % give. */
+    for (WORD points : {8, 10, 12})
+        for (auto dialog : {std::make_pair(IDD_SETUP, SetupDlgProc), std::make_pair(IDD_WARNING, WarningDlgProc)}) {
+            SCOPED_TRACE("dialog " + std::to_string(dialog.first) + " at " + std::to_string(points) + " points");
+            templateCopy = WithPointSize(dialog.first, points);
+            copyProc = dialog.second;
+            RunModal(ShowTemplateCopy, [](HWND dialog) {
+                ExpectEveryTextWholeAndNoOverlap(dialog);
+                std::vector<RECT> fitted = ChildBoxes(dialog);
+                FitControlsToText(dialog); /* where everything fits, nothing moves */
+                std::vector<RECT> again = ChildBoxes(dialog);
+                for (size_t i = 0; i < fitted.size(); i++)
+                    EXPECT_TRUE(EqualRect(&fitted[i], &again[i])) << "control " << i << " moved";
+                SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+            });
+        }
+}
+
+TEST_F(Dialogs, OutgrownButtonsStayInTheDialogAndARightAlignedLabelGrowsLeftwards)
+{
+    RunModal(ShowWarning, [](HWND dialog) {
+        RECT link = ChildRect(dialog, IDC_LINK);
+        SetDlgItemTextA(dialog, IDOK, "Cleaned them, remind me next week");
+        SetDlgItemTextA(dialog, IDC_LINK, "https://quilmaren.com/filters/cleaning");
+        FitControlsToText(dialog);
+        ExpectEveryTextWholeAndNoOverlap(dialog);
+        RECT ok = ChildRect(dialog, IDOK);
+        EXPECT_LE(ok.right, SKIN_SIZE);
+        EXPECT_EQ(ok.top, 186);
+        EXPECT_EQ(ChildRect(dialog, IDC_LINK).right, link.right);
+        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+}
+
 TEST_F(Dialogs, WarningIsCentredWithItsOkButtonAndIgnoresEsc)
 {
     RunModal(ShowWarning, [&](HWND dialog) {

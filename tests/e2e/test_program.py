@@ -11,8 +11,8 @@ import time
 import unittest
 
 from desktop import (Program, Shot, click, dialogs, drag, due_today, geometry, hover, menus, move, press, run,
-                     set_settings, settings, today_day_number, tray_icon_shown, tray_icons, wait_for, window_title,
-                     wine_processes)
+                     set_settings, settings, today_day_number, tray_icon_shown, tray_icons, visible_windows, wait_for,
+                     window_title, wine_processes)
 
 EXE = SHOTS = PROBE = None
 HAND_HOT_SPOT = (12, 9)  # the program's hand cursor
@@ -88,6 +88,27 @@ class Shell(unittest.TestCase):
         p.choose('Exit')
         self.assertEqual(p.wait(15), 0)
         self.assertTrue(wait_for(lambda: not tray_icon_shown(), 10), 'the icon outlived the program')
+
+    def test_help_opens_the_read_me_beside_the_program_and_no_other(self):
+        set_settings(**{'Total Day Count': str(today_day_number())})  # no first-start balloon over the menu
+        run('wine', 'reg', 'add', r'HKCR\.txt', '/ve', '/d', 'txtfile', '/f')  # as Windows always has
+        beside, elsewhere = tempfile.mkdtemp(), tempfile.mkdtemp()
+        for folder in (beside, elsewhere):
+            self.addCleanup(shutil.rmtree, folder)
+        self.addCleanup(run, 'wine', 'taskkill', '/IM', 'notepad.exe')
+        with open(os.path.join(elsewhere, 'readme.txt'), 'w') as f:
+            f.write('the working folder is not the program\'s\r\n')
+        self.program = p = Program(shutil.copy(EXE, beside), cwd=elsewhere)
+        self.assertTrue(wait_for(tray_icon_shown, 20))
+
+        def notepads():
+            return [window_title(w) for w in visible_windows('notepad.exe')]
+        p.choose('Help')
+        self.assertFalse(wait_for(notepads, 3), 'Help opened a read-me that is not beside the program')
+        shutil.copy(os.path.join(elsewhere, 'readme.txt'), beside)
+        p.choose('Help')  # the menu still works
+        shown = wait_for(notepads, 15)
+        self.assertTrue(shown and 'readme' in shown[0], 'Help did not open the read-me: %r' % shown)
 
     def test_due_warning_comes_before_the_icon_and_needs_ok(self):
         set_settings(**due_today())

@@ -98,17 +98,22 @@ class Shell(unittest.TestCase):
         self.addCleanup(run, 'wine', 'taskkill', '/IM', 'notepad.exe')
         with open(os.path.join(elsewhere, 'readme.txt'), 'w') as f:
             f.write('the working folder is not the program\'s\r\n')
+        notepad = os.path.join(os.environ['WINEPREFIX'], 'drive_c', 'windows', 'system32', 'notepad.exe')
         self.program = p = Program(shutil.copy(EXE, beside), cwd=elsewhere)
         self.assertTrue(wait_for(tray_icon_shown, 20))
 
-        def notepads():
-            return [window_title(w) for w in visible_windows('notepad.exe')]
         p.choose('Help')
-        self.assertFalse(wait_for(notepads, 3), 'Help opened a read-me that is not beside the program')
+        menu, _ = p.open_menu()  # so Help has run, and the menu still works
+        self.assertTrue(menu)
+        self.assertEqual(wine_processes(notepad), [], 'Help opened a read-me that is not beside the program')
+        click(600, 500)
         shutil.copy(os.path.join(elsewhere, 'readme.txt'), beside)
-        p.choose('Help')  # the menu still works
-        shown = wait_for(notepads, 15)
-        self.assertTrue(shown and 'readme' in shown[0], 'Help did not open the read-me: %r' % shown)
+        p.choose('Help')
+        opened = wait_for(lambda: wine_processes(notepad), 15)
+        self.assertTrue(opened, 'Help did not open the read-me')
+        with open('/proc/%d/cmdline' % opened[0]) as f:
+            self.assertIn(run('winepath', '-w', os.path.join(beside, 'readme.txt')).strip(), f.read())
+        self.assertTrue(wait_for(lambda: 'readme.txt - Notepad' in map(window_title, visible_windows('notepad.exe'))))
 
     def test_due_warning_comes_before_the_icon_and_needs_ok(self):
         set_settings(**due_today())

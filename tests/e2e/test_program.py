@@ -95,9 +95,11 @@ class Shell(unittest.TestCase):
         beside, elsewhere = tempfile.mkdtemp(), tempfile.mkdtemp()
         for folder in (beside, elsewhere):
             self.addCleanup(shutil.rmtree, folder)
+        # Notepad opens over the tray: gone before the next test clicks there.
+        self.addCleanup(wait_for, lambda: not visible_windows('notepad.exe'), 10)
         self.addCleanup(run, 'wine', 'taskkill', '/IM', 'notepad.exe')
         with open(os.path.join(elsewhere, 'readme.txt'), 'w') as f:
-            f.write('the working folder is not the program\'s\r\n')
+            f.write('Quilmaren Filters\r\n')
         notepad = os.path.join(os.environ['WINEPREFIX'], 'drive_c', 'windows', 'system32', 'notepad.exe')
         self.program = p = Program(shutil.copy(EXE, beside), cwd=elsewhere)
         self.assertTrue(wait_for(tray_icon_shown, 20))
@@ -107,6 +109,7 @@ class Shell(unittest.TestCase):
         self.assertTrue(menu)
         self.assertEqual(wine_processes(notepad), [], 'Help opened a read-me that is not beside the program')
         click(600, 500)
+        wait_for(lambda: not menus(), 5)
         shutil.copy(os.path.join(elsewhere, 'readme.txt'), beside)
         p.choose('Help')
         opened = wait_for(lambda: wine_processes(notepad), 15)

@@ -100,11 +100,10 @@ static RECT TextRect(HWND control, UINT format, int width)
     RECT r = {0, 0, width, 0};
     GetWindowTextA(control, text, sizeof text);
     HDC dc = GetDC(control);
-    HFONT font = (HFONT) SendMessageA(control, WM_GETFONT, 0, 0);
-    HGDIOBJ old = font ? SelectObject(dc, font) : NULL; /* none: the System font, as drawn */
+    /* Without a font of its own a control draws in the System font, which the DC keeps. */
+    HGDIOBJ old = SelectObject(dc, (HGDIOBJ) SendMessageA(control, WM_GETFONT, 0, 0));
     DrawTextA(dc, text, -1, &r, format | DT_CALCRECT);
-    if (old)
-        SelectObject(dc, old);
+    SelectObject(dc, old);
     ReleaseDC(control, dc);
     return r;
 }

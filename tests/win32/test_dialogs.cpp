@@ -375,11 +375,6 @@ TEST_F(Dialogs, TheLinkFitsOnOneLineInBothDialogs)
 std::vector<BYTE> templateCopy;
 DLGPROC copyProc;
 
-void ShowTemplateCopy(void)
-{
-    DialogBoxIndirectParamA(hInst, (LPCDLGTEMPLATEA) templateCopy.data(), GetDesktopWindow(), copyProc, 0);
-}
-
 /* A copy of one of the program's dialog templates with its font at another point size. */
 std::vector<BYTE> WithPointSize(int id, WORD points)
 {
@@ -403,21 +398,17 @@ std::vector<RECT> ExpectEveryTextWholeAndNoOverlap(HWND dialog)
         char name[16], text[256];
         GetClassNameA(c, name, sizeof name);
         GetWindowTextA(c, text, sizeof text);
-        bool button = !lstrcmpiA(name, "Button");
+        bool label = !lstrcmpiA(name, "Static"), button = !lstrcmpiA(name, "Button");
         group.push_back(button && (GetWindowLongA(c, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX);
         RECT box, drawn;
         GetClientRect(c, &box);
         SetRect(&drawn, 0, 0, box.right, 0);
         HDC dc = GetDC(c);
-        HFONT font = (HFONT) SendMessageA(c, WM_GETFONT, 0, 0);
-        HGDIOBJ old = SelectObject(dc, font ? (HGDIOBJ) font : GetStockObject(SYSTEM_FONT));
-        if (!lstrcmpiA(name, "Static")) {
-            DrawTextA(dc, text, -1, &drawn, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
-            EXPECT_TRUE(drawn.bottom <= box.bottom && drawn.right <= box.right) << text;
-        } else if (button && !group.back()) {
-            DrawTextA(dc, text, -1, &drawn, DT_CALCRECT | DT_SINGLELINE);
-            EXPECT_LE(drawn.right + 2 * GetSystemMetrics(SM_CXEDGE), box.right) << text;
-        }
+        HGDIOBJ old = SelectObject(dc, (HGDIOBJ) SendMessageA(c, WM_GETFONT, 0, 0)); /* none: System stays */
+        DrawTextA(dc, text, -1, &drawn, DT_CALCRECT | (label ? DT_WORDBREAK | DT_EXPANDTABS : DT_SINGLELINE));
+        bool fits = label ? drawn.bottom <= box.bottom && drawn.right <= box.right
+                          : !button || group.back() || drawn.right + 2 * GetSystemMetrics(SM_CXEDGE) <= box.right;
+        EXPECT_TRUE(fits) << text; /* a button's inside its 3D edges */
         SelectObject(dc, old);
         ReleaseDC(c, dc);
         GetWindowRect(c, &box);
@@ -442,7 +433,10 @@ TEST_F(Dialogs, EveryTextShowsWholeAndNoControlsOverlapAtEachShellFontSize)
             SCOPED_TRACE("dialog " + std::to_string(dialog.first) + " at " + std::to_string(points) + " points");
             templateCopy = WithPointSize(dialog.first, points);
             copyProc = dialog.second;
-            RunModal(ShowTemplateCopy, [](HWND dialog) {
+            auto show = [] {
+                DialogBoxIndirectParamA(hInst, (LPCDLGTEMPLATEA) templateCopy.data(), GetDesktopWindow(), copyProc, 0);
+            };
+            RunModal(show, [](HWND dialog) {
                 std::vector<RECT> fitted = ExpectEveryTextWholeAndNoOverlap(dialog);
                 FitControlsToText(dialog); /* where everything fits, nothing moves */
                 std::vector<RECT> again = ExpectEveryTextWholeAndNoOverlap(dialog);

@@ -12,7 +12,7 @@ target_include_directories(reminder PUBLIC src/reminder)
 target_link_libraries(reminder PUBLIC advapi32)
 
 # Everything but the entry point, so the Win32 tests can drive the same code.
-add_library(shell OBJECT src/shell/mainwnd.cpp src/shell/tray.cpp src/shell/tooltip.cpp)
+add_library(shell OBJECT src/shell/mainwnd.cpp src/shell/tray.cpp src/shell/tooltip.cpp src/shell/help.cpp)
 target_include_directories(shell PUBLIC src/shell res)
 target_link_libraries(shell PUBLIC reminder user32 shell32)
 

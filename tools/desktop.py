@@ -294,11 +294,11 @@ _tray_clicks = 0
 class Program:
     """One run of the executable."""
 
-    def __init__(self, exe, *args):
+    def __init__(self, exe, *args, cwd=None):
         self.exe = exe
         self.started = time.monotonic()
         self.process = subprocess.Popen(['wine', exe] + list(args), stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
+                                        stderr=subprocess.DEVNULL, cwd=cwd)
 
     def running(self):
         return self.process.poll() is None

@@ -55,6 +55,7 @@ INT_PTR CALLBACK SetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         SetWindowTextA(dialog, SETUP_TITLE);
         InitSetupLists(dialog);
         SizeSkinnedDialog(dialog);
+        FitControlsToText(dialog);
         CenterWindow(dialog);
         return TRUE;
     case WM_COMMAND:

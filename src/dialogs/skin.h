@@ -42,6 +42,7 @@ INT_PTR SkinnedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
                           COLORREF key);
 void SizeSkinnedDialog(HWND dialog);
 void CenterWindow(HWND window);
+void FitControlsToText(HWND dialog);
 void FreeSkin(DialogSkin *skin);
 BOOL BringDialogForward(void);
 /* A second start came while a warning was on its way: the warning takes the front as it shows. */

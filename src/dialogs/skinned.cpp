@@ -60,6 +60,121 @@ void SizeSkinnedDialog(HWND dialog)
     MoveWindow(dialog, 0, 0, SKIN_SIZE, SKIN_SIZE, FALSE);
 }
 
+/* Pixels each side of a push button's text: its 3D edge and the focus rectangle inside it. */
+#define BUTTON_TEXT_MARGIN 4
+#define FIT_TEXT_SIZE 256
+
+enum FitKind { FIT_NONE, FIT_LABEL, FIT_BUTTON, FIT_GROUP };
+
+/* What a child control is to the fitting: a text label, a push button, a group box or other. */
+static FitKind FitKindOf(HWND control)
+{
+    char name[16];
+    LONG style = GetWindowLongA(control, GWL_STYLE);
+    if (!GetClassNameA(control, name, sizeof name))
+        return FIT_NONE;
+    if (lstrcmpiA(name, "Static") == 0) {
+        LONG type = style & SS_TYPEMASK;
+        return type <= SS_RIGHT || type == SS_SIMPLE || type == SS_LEFTNOWORDWRAP ? FIT_LABEL : FIT_NONE;
+    }
+    if (lstrcmpiA(name, "Button") != 0)
+        return FIT_NONE;
+    if ((style & BS_TYPEMASK) == BS_GROUPBOX)
+        return FIT_GROUP;
+    return (style & BS_TYPEMASK) <= BS_DEFPUSHBUTTON ? FIT_BUTTON : FIT_NONE;
+}
+
+/* A child's rectangle in its dialog's client coordinates. */
+static RECT ChildBox(HWND child)
+{
+    RECT box;
+    GetWindowRect(child, &box);
+    MapWindowPoints(NULL, GetParent(child), (POINT *) &box, 2);
+    return box;
+}
+
+/* The rectangle the control's text takes in the control's own font, laid out in width. */
+static RECT TextRect(HWND control, UINT format, int width)
+{
+    char text[FIT_TEXT_SIZE];
+    RECT r = {0, 0, width, 0};
+    GetWindowTextA(control, text, sizeof text);
+    HDC dc = GetDC(control);
+    /* Without a font of its own a control draws in the System font, which the DC keeps. */
+    HGDIOBJ old = SelectObject(dc, (HGDIOBJ) SendMessageA(control, WM_GETFONT, 0, 0));
+    DrawTextA(dc, text, -1, &r, format | DT_CALCRECT);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return r;
+}
+
+/* How many pixels wider the control must be to show its whole text; none (0 or less) when
+   it does. A label wraps what does not fit and shows only the lines its height holds. */
+static int MissingWidth(HWND control, FitKind kind)
+{
+    RECT client;
+    GetClientRect(control, &client);
+    if (kind == FIT_BUTTON)
+        return TextRect(control, DT_SINGLELINE, 0).right + 2 * BUTTON_TEXT_MARGIN - client.right;
+    LONG style = GetWindowLongA(control, GWL_STYLE);
+    UINT format = DT_EXPANDTABS | (style & SS_NOPREFIX ? DT_NOPREFIX : 0);
+    RECT wrapped = TextRect(control, format | ((style & SS_TYPEMASK) <= SS_RIGHT ? DT_WORDBREAK : 0), client.right);
+    if (wrapped.right <= client.right && wrapped.bottom <= client.bottom)
+        return 0;
+    return TextRect(control, format, 0).right - client.right; /* its lines unwrapped */
+}
+
+/* The group box that holds a rectangle of the dialog, or null. */
+static HWND GroupBoxAround(HWND dialog, RECT box)
+{
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT group = ChildBox(child), both;
+        if (FitKindOf(child) == FIT_GROUP && UnionRect(&both, &group, &box) && EqualRect(&both, &group))
+            return child;
+    }
+    return NULL;
+}
+
+/* Widens a control by some pixels, to the left when its text is right-aligned, else to the
+   right; what stands beyond it on the same line in the same group box moves along. */
+static void Widen(HWND dialog, HWND control, int by, BOOL leftwards)
+{
+    RECT box = ChildBox(control);
+    HWND group = GroupBoxAround(dialog, box);
+    for (HWND other = GetWindow(dialog, GW_CHILD); other; other = GetWindow(other, GW_HWNDNEXT)) {
+        RECT o = ChildBox(other);
+        BOOL sameLine = o.top < box.bottom && o.bottom > box.top;
+        BOOL beyond = leftwards ? o.right <= box.left : o.left >= box.right;
+        if (other != control && sameLine && beyond && FitKindOf(other) != FIT_GROUP &&
+            GroupBoxAround(dialog, o) == group)
+            SetWindowPos(other, NULL, o.left + (leftwards ? -by : by), o.top, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    SetWindowPos(control, NULL, box.left - (leftwards ? by : 0), box.top, box.right - box.left + by,
+                 box.bottom - box.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+/* Widens each label and push button whose text does not show whole in the dialog's font:
+   the template's widths leave a pixel or two, which another font version or size takes.
+   Where everything fits, nothing moves. A grown button stays inside the dialog. */
+void FitControlsToText(HWND dialog)
+{
+    RECT client;
+    GetClientRect(dialog, &client);
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        FitKind kind = FitKindOf(child);
+        int missing = kind == FIT_LABEL || kind == FIT_BUTTON ? MissingWidth(child, kind) : 0;
+        if (missing <= 0)
+            continue;
+        Widen(dialog, child, missing,
+              kind == FIT_LABEL && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_RIGHT);
+        RECT box = ChildBox(child);
+        if (kind == FIT_BUTTON && box.right > client.right)
+            SetWindowPos(child, NULL, box.left - (box.right - client.right), box.top, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
 /* Notes each open skinned dialog of this thread: a warning in found[0], Setup in found[1]. */
 static BOOL CALLBACK FindOpenDialog(HWND window, LPARAM found)
 {

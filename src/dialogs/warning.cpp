@@ -47,6 +47,7 @@ INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         /* Pixels, so the buttons sit in the room the skin leaves whatever the font. */
         MoveWindow(GetDlgItem(dialog, IDOK), WARNING_OK_X, WARNING_OK_Y, WARNING_OK_WIDTH, WARNING_OK_HEIGHT, FALSE);
         AddLaterButton(dialog);
+        FitControlsToText(dialog);
         CenterWindow(dialog);
         return TRUE;
     case WM_COMMAND:

@@ -47,6 +47,7 @@ BOOL TrayIconExists(HWND window);
 void RemoveTrayIcon(HWND window);
 void OnTrayNotify(HWND window, WPARAM iconId, LPARAM mouseMessage);
 void OpenSetup(HWND window);
+void OpenReadMe(HWND window);
 
 /* Supplied by the dialogs: the modal Setup dialog, and an open dialog brought to the front. */
 void ShowSetup(void);

@@ -212,7 +212,7 @@ void OnTrayNotify(HWND window, WPARAM iconId, LPARAM mouseMessage)
 
     switch (command) {
     case IDM_SETUP: OpenSetup(window); break;
-    case IDM_HELP: break;
+    case IDM_HELP: OpenReadMe(window); break;
     case IDM_EXIT: PostMessageA(window, WM_CLOSE, 0, 0); break;
     }
 }

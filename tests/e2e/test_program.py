@@ -11,8 +11,8 @@ import time
 import unittest
 
 from desktop import (OPTIONS_KEY, Program, Shot, click, dialogs, drag, due_today, geometry, hover, menus, moment_now,
-                     move, press, run, set_settings, settings, today_day_number, tray_icon_shown, tray_icons, wait_for,
-                     window_title, wine_processes)
+                     move, press, run, set_settings, settings, today_day_number, tray_icon_shown, tray_icons,
+                     visible_windows, wait_for, window_title, wine_processes)
 
 EXE = SHOTS = PROBE = None
 HAND_HOT_SPOT = (12, 9)  # the program's hand cursor
@@ -88,6 +88,35 @@ class Shell(unittest.TestCase):
         p.choose('Exit')
         self.assertEqual(p.wait(15), 0)
         self.assertTrue(wait_for(lambda: not tray_icon_shown(), 10), 'the icon outlived the program')
+
+    def test_help_opens_the_read_me_beside_the_program_and_no_other(self):
+        set_settings(**{'Total Day Count': str(today_day_number())})  # no first-start balloon over the menu
+        run('wine', 'reg', 'add', r'HKCR\.txt', '/ve', '/d', 'txtfile', '/f')  # as Windows always has
+        beside, elsewhere = tempfile.mkdtemp(), tempfile.mkdtemp()
+        for folder in (beside, elsewhere):
+            self.addCleanup(shutil.rmtree, folder)
+        # Notepad opens over the tray: gone before the next test clicks there.
+        self.addCleanup(wait_for, lambda: not visible_windows('notepad.exe'), 10)
+        self.addCleanup(run, 'wine', 'taskkill', '/IM', 'notepad.exe')
+        with open(os.path.join(elsewhere, 'readme.txt'), 'w') as f:
+            f.write('Quilmaren Filters\r\n')
+        notepad = os.path.join(os.environ['WINEPREFIX'], 'drive_c', 'windows', 'system32', 'notepad.exe')
+        self.program = p = Program(shutil.copy(EXE, beside), cwd=elsewhere)
+        self.assertTrue(wait_for(tray_icon_shown, 20))
+
+        p.choose('Help')
+        menu, _ = p.open_menu()  # so Help has run, and the menu still works
+        self.assertTrue(menu)
+        self.assertEqual(wine_processes(notepad), [], 'Help opened a read-me that is not beside the program')
+        click(600, 500)
+        wait_for(lambda: not menus(), 5)
+        shutil.copy(os.path.join(elsewhere, 'readme.txt'), beside)
+        p.choose('Help')
+        opened = wait_for(lambda: wine_processes(notepad), 15)
+        self.assertTrue(opened, 'Help did not open the read-me')
+        with open('/proc/%d/cmdline' % opened[0]) as f:
+            self.assertIn(run('winepath', '-w', os.path.join(beside, 'readme.txt')).strip(), f.read())
+        self.assertTrue(wait_for(lambda: 'readme.txt - Notepad' in map(window_title, visible_windows('notepad.exe'))))
 
     def test_due_warning_comes_before_the_icon_and_esc_puts_it_off_an_hour(self):
         set_settings(**due_today())

@@ -375,6 +375,96 @@ TEST_F(Dialogs, TheLinkFitsOnOneLineInBothDialogs)
     }
 }
 
+/* ---- every word whole, with the shell font at the sizes of 100, 125 and 150 % */
+
+std::vector<BYTE> templateCopy;
+DLGPROC copyProc;
+
+/* A copy of one of the program's dialog templates with its font at another point size. */
+std::vector<BYTE> WithPointSize(int id, WORD points)
+{
+    HRSRC found = FindResourceA(hInst, MAKEINTRESOURCEA(id), (LPCSTR) RT_DIALOG);
+    const BYTE *data = (const BYTE *) LockResource(LoadResource(hInst, found));
+    std::vector<BYTE> copy(data, data + SizeofResource(hInst, found));
+    WORD *size = (WORD *) &copy[32]; /* past the DIALOGEX header, an empty menu, class and title */
+    EXPECT_EQ(*size, 8);
+    *size = points;
+    return copy;
+}
+
+/* In each control's own font a static's text wraps within its box and a button's fits
+   inside its edges; no two controls overlap, but a group box round what it holds. Returns
+   the controls' rectangles. */
+std::vector<RECT> ExpectEveryTextWholeAndNoOverlap(HWND dialog)
+{
+    std::vector<RECT> boxes;
+    std::vector<bool> group;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        char name[16], text[256];
+        GetClassNameA(c, name, sizeof name);
+        GetWindowTextA(c, text, sizeof text);
+        bool label = !lstrcmpiA(name, "Static"), button = !lstrcmpiA(name, "Button");
+        group.push_back(button && (GetWindowLongA(c, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX);
+        RECT box, drawn;
+        GetClientRect(c, &box);
+        SetRect(&drawn, 0, 0, box.right, 0);
+        HDC dc = GetDC(c);
+        HGDIOBJ old = SelectObject(dc, (HGDIOBJ) SendMessageA(c, WM_GETFONT, 0, 0)); /* none: System stays */
+        DrawTextA(dc, text, -1, &drawn, DT_CALCRECT | (label ? DT_WORDBREAK | DT_EXPANDTABS : DT_SINGLELINE));
+        bool fits = label ? drawn.bottom <= box.bottom && drawn.right <= box.right
+                          : !button || group.back() || drawn.right + 2 * GetSystemMetrics(SM_CXEDGE) <= box.right;
+        EXPECT_TRUE(fits) << text; /* a button's inside its 3D edges */
+        SelectObject(dc, old);
+        ReleaseDC(c, dc);
+        GetWindowRect(c, &box);
+        MapWindowPoints(NULL, dialog, (POINT *) &box, 2);
+        boxes.push_back(box);
+    }
+    for (size_t i = 0; i < boxes.size(); i++)
+        for (size_t j = 0; j < i; j++) {
+            RECT both, around;
+            UnionRect(&around, &boxes[i], &boxes[j]);
+            EXPECT_TRUE(!IntersectRect(&both, &boxes[i], &boxes[j]) || (group[i] && EqualRect(&around, &boxes[i])) ||
+                        (group[j] && EqualRect(&around, &boxes[j]))) << "controls " << i << " and " << j << " overlap";
+        }
+    return boxes;
+}
+
+TEST_F(Dialogs, EveryTextShowsWholeAndNoControlsOverlapAtEachShellFontSize)
+{
+    /* 8 points at 96, 120 and 144 dots per inch: what Windows' 100, 125 and 150 % give. */
+    for (WORD points : {8, 10, 12})
+        for (auto dialog : {std::make_pair(IDD_SETUP, SetupDlgProc), std::make_pair(IDD_WARNING, WarningDlgProc)}) {
+            SCOPED_TRACE("dialog " + std::to_string(dialog.first) + " at " + std::to_string(points) + " points");
+            templateCopy = WithPointSize(dialog.first, points);
+            copyProc = dialog.second;
+            auto show = [] {
+                DialogBoxIndirectParamA(hInst, (LPCDLGTEMPLATEA) templateCopy.data(), GetDesktopWindow(), copyProc, 0);
+            };
+            RunModal(show, [](HWND dialog) {
+                std::vector<RECT> fitted = ExpectEveryTextWholeAndNoOverlap(dialog);
+                FitControlsToText(dialog); /* where everything fits, nothing moves */
+                std::vector<RECT> again = ExpectEveryTextWholeAndNoOverlap(dialog);
+                EXPECT_EQ(memcmp(again.data(), fitted.data(), fitted.size() * sizeof(RECT)), 0);
+                SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+            });
+        }
+}
+
+TEST_F(Dialogs, OutgrownButtonsStayInTheDialogAndARightAlignedLabelGrowsLeftwards)
+{
+    RunModal(ShowWarning, [](HWND dialog) {
+        RECT link = ChildRect(dialog, IDC_LINK);
+        SetDlgItemTextA(dialog, IDOK, "Cleaned them, remind me next week");
+        SetDlgItemTextA(dialog, IDC_LINK, "https://quilmaren.com/filters/cleaning");
+        FitControlsToText(dialog);
+        ExpectEveryTextWholeAndNoOverlap(dialog);
+        EXPECT_LE(ChildRect(dialog, IDOK).right, SKIN_SIZE);
+        EXPECT_EQ(ChildRect(dialog, IDC_LINK).right, link.right);
+        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+}
+
 /* The item to choose, counted from 1, in the menu that Later opens; 0 closes it. Chosen with
    the keys, from a timer inside the menu's modal loop. */
 int menuItem;

@@ -73,10 +73,11 @@ INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 }
 
 /* Shows the warning modally, above all windows, and acts on the answer once it is closed.
-   One that could not be shown at all was not answered: a postponement stays as it is. */
+   One that could not be shown, or ended unanswered, leaves a postponement as it is. */
 void ShowWarning(void)
 {
     INT_PTR answer = DialogBoxParamA(hInst, MAKEINTRESOURCEA(IDD_WARNING), GetDesktopWindow(), WarningDlgProc, 0);
-    if (answer >= 0)
+    warningForwardWanted = FALSE; /* shown or not, this warning is over */
+    if (answer > 0)
         AnswerWarning((int) answer);
 }

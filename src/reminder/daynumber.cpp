@@ -2,15 +2,22 @@
 
 static const int monthLengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
 
+static DayNumber DayNumberOf(const SYSTEMTIME *date);
+
 /* Today's local date as a running day count; every fourth year is a leap year. */
 DayNumber GetDayNumber(void)
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
+    return DayNumberOf(&now);
+}
 
-    int year = now.wYear;
-    int n = now.wDay;
-    for (int m = 1; m < now.wMonth && m <= 12; m++) {
+/* A local date's day number, by the same count. */
+static DayNumber DayNumberOf(const SYSTEMTIME *date)
+{
+    int year = date->wYear;
+    int n = date->wDay;
+    for (int m = 1; m < date->wMonth && m <= 12; m++) {
         n += monthLengths[m - 1];
         if (m == 2 && year % 4 == 0)
             n++;
@@ -54,6 +61,6 @@ int DayNumberToDate(long long day, SYSTEMTIME *date)
 long long MomentNow(void)
 {
     SYSTEMTIME now;
-    GetLocalTime(&now);
-    return (long long) GetDayNumber() * MINUTES_PER_DAY + now.wHour * 60 + now.wMinute;
+    GetLocalTime(&now); /* once: read twice, midnight could fall between */
+    return (long long) DayNumberOf(&now) * MINUTES_PER_DAY + now.wHour * 60 + now.wMinute;
 }

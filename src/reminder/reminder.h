@@ -38,11 +38,12 @@ typedef int DayNumber;
 /* A postponement further ahead than this (a clock set ahead, a hand edit) comes at once. */
 #define POSTPONE_LIMIT_MINUTES (2 * MINUTES_PER_DAY)
 
-/* How the person answered a warning: done, or when it comes again. */
-#define ANSWER_DONE 0
+/* How the person answered a warning: when it comes again, or done. Never 0, which is what
+   a dialog that ended unanswered (the program closed under it) gives. */
 #define ANSWER_IN_1_HOUR 1
 #define ANSWER_IN_4_HOURS 2
 #define ANSWER_TOMORROW 3
+#define ANSWER_DONE 4
 
 /* What the day test finds. */
 #define DAY_NOT_DUE 0

@@ -106,6 +106,7 @@ static void UnwatchSession(HWND window)
    connected again, the check runs at once, so a held warning comes with its alarm. */
 static void OnSessionChange(HWND window, WPARAM change)
 {
+    ReplyMessage(0); /* a sender waits for nothing: the check may open the warning */
     switch (change) {
     case WTS_SESSION_LOCK: sessionLocked |= SESSION_LOCKED; return;
     case WTS_CONSOLE_DISCONNECT:

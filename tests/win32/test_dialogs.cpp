@@ -485,8 +485,8 @@ VOID CALLBACK ChooseFromMenu(HWND, UINT, UINT_PTR timer, DWORD)
 
 TEST_F(Dialogs, WarningIsCentredAndItsAnswersEndItOrPutItOff)
 {
-    /* Minutes from now to the stored moment; -1: cleared. Tomorrow is at the default 07:29. */
-    const long long cleared = -1, tomorrow = -2;
+    /* Minutes from now to the stored moment, or what became of it. Tomorrow is at the default 07:29. */
+    const long long cleared = -1, tomorrow = -2, kept = -3;
     const struct {
         int line;
         std::vector<WPARAM> keys; /* pressed in the warning */
@@ -498,6 +498,7 @@ TEST_F(Dialogs, WarningIsCentredAndItsAnswersEndItOrPutItOff)
         {__LINE__, {VK_TAB, VK_SPACE}, 2, 4 * 60},
         {__LINE__, {VK_TAB, VK_SPACE}, 3, tomorrow},
         {__LINE__, {VK_TAB, VK_SPACE, VK_ESCAPE}, 0, 60}, /* the menu closed without a choice: still open */
+        {__LINE__, {0}, 0, kept},                         /* ended unanswered, as the program closed */
     };
     for (const auto &c : cases) {
         Store(SETTING_POSTPONED_UNTIL, 12345);
@@ -516,6 +517,8 @@ TEST_F(Dialogs, WarningIsCentredAndItsAnswersEndItOrPutItOff)
             for (WPARAM key : c.keys)
                 if (!IsWindowVisible(dialog)) /* ended */
                     break;
+                else if (!key)
+                    EndDialog(dialog, 0);
                 else if (key == VK_SPACE) /* the focused button pressed */
                     SendMessageA(GetFocus(), BM_CLICK, 0, 0);
                 else
@@ -523,8 +526,8 @@ TEST_F(Dialogs, WarningIsCentredAndItsAnswersEndItOrPutItOff)
             KillTimer(NULL, timer);
         });
         long long stored = ReadSettingLong(SETTING_POSTPONED_UNTIL), after = MomentNow();
-        if (c.postponedFor == cleared)
-            EXPECT_EQ(stored, 0) << "case at line " << c.line;
+        if (c.postponedFor == cleared || c.postponedFor == kept)
+            EXPECT_EQ(stored, c.postponedFor == kept ? 12345 : 0) << "case at line " << c.line;
         else if (c.postponedFor == tomorrow)
             EXPECT_EQ(stored, (after / MINUTES_PER_DAY + 1) * MINUTES_PER_DAY + 7 * 60 + 29) << "case at line " << c.line;
         else
@@ -880,7 +883,6 @@ TEST_F(Dialogs, SetupFromTheTrayOrSecondStartsIsOneInFrontAndAWarningOnItsWayCom
          }, {setup}}, /* two starts at once */
         {__LINE__, [](HWND main) {
              StoreCycleStartedDaysAgo(7);
-             Store(SETTING_LAST_WARNING_DAY, GetDayNumber() - 7);
              PostMessageA(main, WM_ANOTHERSTART, 0, 0); /* handled once the alarm is over */
              CheckReminder();
          }, {warning}},

@@ -736,7 +736,6 @@ TEST_F(Shell, ALockedOrDisconnectedSessionHoldsTheWarningUntilItIsBack)
             SendMessageA(window, WM_WTSSESSION_CHANGE, c.changes[i], 0);
             if (i == 0) {
                 StoreCycleStartedDaysAgo(7);
-                Store(SETTING_LAST_WARNING_DAY, GetDayNumber() - 7);
                 SendMessageA(window, WM_TIMER, REMINDER_TIMER_ID, 0);
             }
             EXPECT_EQ(warnings, i >= c.comesAt ? 1 : 0) << "from " << c.changes[0] << ", change " << i;

@@ -102,7 +102,9 @@ class Shell(unittest.TestCase):
             f.write('Quilmaren Filters\r\n')
         notepad = os.path.join(os.environ['WINEPREFIX'], 'drive_c', 'windows', 'system32', 'notepad.exe')
         self.program = p = Program(shutil.copy(EXE, beside), cwd=elsewhere)
-        self.assertTrue(wait_for(tray_icon_shown, 20))
+        if not wait_for(tray_icon_shown, 20):
+            Shot(os.path.join(SHOTS, 'help-no-tray-icon.png'))  # what covered it, if anything
+            self.fail('no tray icon (running: %s)' % p.running())
 
         p.choose('Help')
         menu, _ = p.open_menu()  # so Help has run, and the menu still works

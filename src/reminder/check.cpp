@@ -84,10 +84,8 @@ int IsWarningDay(void)
     }
 
     if (today != reminderState.lastDueDay) {
-        SYSTEMTIME now;
-        GetLocalTime(&now);
         reminderState.lastDueDay = today;
-        reminderState.warningPending = !GivenAlready(today, now.wHour * 60 + now.wMinute,
+        reminderState.warningPending = !GivenAlready(today, MomentNow() % MINUTES_PER_DAY,
                                                      ReadSettingInt(SETTING_LAST_WARNING_DAY), WarningTarget());
     }
     return DAY_DUE;

@@ -4,6 +4,14 @@
 
 #define SETUP_ITEM_TEXT_SIZE 50
 
+/* Stored values are list index + 1 (hour 00 is stored as 1); one outside its list of count
+   items selects nothing (-1). Wide: a hand-edited value may be the least int. */
+static WPARAM ListIndex(int stored, int count)
+{
+    long long index = (long long) stored - 1;
+    return (WPARAM) (index >= 0 && index < count ? index : -1);
+}
+
 /* Fills the three lists and selects the stored (or default) period and time. */
 static void InitSetupLists(HWND dialog)
 {
@@ -25,10 +33,9 @@ static void InitSetupLists(HWND dialog)
             SendDlgItemMessageA(dialog, IDC_MINUTES, CB_ADDSTRING, 0, (LPARAM) text);
     }
 
-    /* Stored values are list index + 1 (hour 00 is stored as 1); one outside its list selects nothing. */
-    SendDlgItemMessageA(dialog, IDC_FREQUENCY, CB_SETCURSEL, (WPARAM) (period - 1), 0);
-    SendDlgItemMessageA(dialog, IDC_HOURS, CB_SETCURSEL, (WPARAM) (hour - 1), 0);
-    SendDlgItemMessageA(dialog, IDC_MINUTES, CB_SETCURSEL, (WPARAM) (minute - 1), 0);
+    SendDlgItemMessageA(dialog, IDC_FREQUENCY, CB_SETCURSEL, ListIndex(period, 100), 0);
+    SendDlgItemMessageA(dialog, IDC_HOURS, CB_SETCURSEL, ListIndex(hour, 24), 0);
+    SendDlgItemMessageA(dialog, IDC_MINUTES, CB_SETCURSEL, ListIndex(minute, 60), 0);
 }
 
 /* Stores a list's selected index + 1, so 0 (nothing selected) reads back as not set. */

@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const char *const names[] = {SETTING_START_DAY, SETTING_FREQUENCY, SETTING_HOURS, SETTING_MINUTES,
-                                        SETTING_LAST_WARNING_DAY, SETTING_POSTPONED_UNTIL};
+                                        SETTING_LAST_WARNING_DAY, SETTING_POSTPONED_UNTIL, SETTING_DONE_DAY};
     if (size < 7)
         return 0;
 

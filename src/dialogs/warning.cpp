@@ -72,12 +72,11 @@ INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     return SkinnedDialogProc(dialog, message, wParam, lParam, DialogSkinOf(dialog), WARNING_KEY_COLOUR);
 }
 
-/* Shows the warning modally, above all windows, and acts on the answer once it is closed.
-   One that could not be shown, or ended unanswered, leaves a postponement as it is. */
-void ShowWarning(void)
+/* Shows the warning modally, above all windows, and returns the person's answer: none when
+   it could not be shown or ended unanswered. */
+int ShowWarning(void)
 {
     INT_PTR answer = DialogBoxParamA(hInst, MAKEINTRESOURCEA(IDD_WARNING), GetDesktopWindow(), WarningDlgProc, 0);
     warningForwardWanted = FALSE; /* shown or not, this warning is over */
-    if (answer > 0)
-        AnswerWarning((int) answer);
+    return answer > 0 ? (int) answer : ANSWER_NONE;
 }

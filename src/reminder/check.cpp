@@ -1,8 +1,26 @@
+/* The reminder check. Beyond "a due day, at its time", in the order the code asks:
+
+   situation at a check                                  what the check does
+   no start day stored (first run)                       records today as start and record; none
+   a due day passed unseen after the record (owed)       warns at the first check of a later day
+   a due day whose warning was given already (recorded   none that day; in its minute again only
+     that day after its time, or later), or OK that day    when the clock was set back over it
+   a postponement waits (its moment ahead, 2 days most)  none; what falls due meanwhile pends
+   a postponement's moment has come                      warns, standing for all that fell due
+   the person away or busy (held)                        waits: away until back, busy 2 hours most
+   a warning already open                                the alarm again and the open one to the
+                                                           front; it counts as shown */
 #include "reminder.h"
 
 ReminderState reminderState;
 HINSTANCE hInst; /* the module, set by WinMain before the first check */
 int warningsUnderWay;
+
+/* The minute of the day of a moment, also before 2001, where day numbers are negative. */
+static long long MinuteOf(long long moment)
+{
+    return (moment % MINUTES_PER_DAY + MINUTES_PER_DAY) % MINUTES_PER_DAY;
+}
 
 /* Is day a whole, non-zero number of periods from the start, either way? Wide arithmetic:
    hand-edited extremes must not overflow. */
@@ -52,10 +70,11 @@ long long WarningTarget(void)
 
 /* Was a due day's warning given before its first check in this run (a restart after it)?
    A record of that day from a check before the warning time was another warning, held
-   from the day before or postponed. A record ahead of it: the clock was set back. */
-static int GivenAlready(long long day, long long minute, long long record, long long target)
+   from the day before or postponed, unless it was answered OK: done is done. A record
+   ahead of it: the clock was set back. */
+static int GivenAlready(long long day, long long minute, long long record, long long done, long long target)
 {
-    return record > day || (record == day && minute >= target);
+    return record > day || (record == day && minute >= target) || done == day || reminderState.doneDay == day;
 }
 
 /* Is today a whole, non-zero number of periods from the start day? Records the start
@@ -85,23 +104,24 @@ int IsWarningDay(void)
 
     if (today != reminderState.lastDueDay) {
         reminderState.lastDueDay = today;
-        reminderState.warningPending = !GivenAlready(today, MomentNow() % MINUTES_PER_DAY,
-                                                     ReadSettingInt(SETTING_LAST_WARNING_DAY), WarningTarget());
+        reminderState.warningPending =
+            !GivenAlready(today, MinuteOf(MomentNow()), ReadSettingInt(SETTING_LAST_WARNING_DAY),
+                          ReadSettingInt(SETTING_DONE_DAY), WarningTarget());
     }
     return DAY_DUE;
 }
 
-/* Has the warning minute come? Pending warnings catch up; otherwise only the exact minute. */
+/* Has the warning minute come? Pending warnings catch up. One given already comes again
+   only in its exact minute after the clock was set back over it (the autumn change, say):
+   never at a second check in the minute it was shown in, nor after a restart. */
 int IsWarningTime(void)
 {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    long long minute = now.wHour * 60 + now.wMinute;
+    long long now = MomentNow(), minute = MinuteOf(now);
     long long target = WarningTarget();
 
     if (reminderState.warningPending)
         return minute >= target;
-    return minute == target;
+    return minute == target && reminderState.latestMoment > now;
 }
 
 /* When the check will next warn, if it runs once a minute from (day, minute) on: the same
@@ -132,11 +152,12 @@ int ForecastWarning(DayNumber day, int minute, ReminderForecast *when)
     if (start == 0)
         start = record = d; /* the first check records its own day */
     long long step = period < 0 ? -period : period;
+    long long done = ReadSettingInt(SETTING_DONE_DAY), latest = reminderState.latestMoment;
     long long lastDueDay = reminderState.lastDueDay;
     int pending = reminderState.warningPending;
     /* Nothing is shown until the answer, so the record stays. A pending day always warns;
-       only a day already seen, with its warning fired, passes without one, and the day
-       after it warns if owed, or the next due day at the latest. */
+       a day given already only in its minute once the clock was set back over it, and the
+       day after it warns if owed, or the next due day at the latest. */
     for (;;) {
         if (!IsDueDay(d, start, period)) {
             if (IsOwed(UnseenDueDay(d, start, period), record))
@@ -147,14 +168,15 @@ int ForecastWarning(DayNumber day, int minute, ReminderForecast *when)
         }
         if (d != lastDueDay) {
             lastDueDay = d;
-            pending = !GivenAlready(d, from, record, target);
+            pending = !GivenAlready(d, from, record, done, target);
         }
-        long long at = pending && from > target ? from : target;
-        if (at >= from) {
-            from = at;
+        if (pending || (target >= from && latest > d * MINUTES_PER_DAY + target)) {
+            from = pending && from > target ? from : target;
             break;
         }
-        d++;
+        /* Every day before the record's was given already: straight there, unless the clock
+           was set back over one of them. Bounded whatever is stored. */
+        d = record > d + 1 && latest < (d + 1) * MINUTES_PER_DAY ? record : d + 1;
         from = 0;
     }
     when->day = d;
@@ -199,15 +221,18 @@ static void PlayAlarm(void)
 
 /* The once-a-minute check: alarm, then the modal warning when due or owed, or when a
    postponed one comes again, unless the person is away or busy; a held warning is shown at
-   the first check that may interrupt. */
+   the first check that may interrupt. The person's answer is acted on here. */
 void CheckReminder(void)
 {
     int day = IsWarningDay();
     int due = day == DAY_OWED || (day == DAY_DUE && IsWarningTime());
+    long long moment = MomentNow();
+    if (moment > reminderState.latestMoment)
+        reminderState.latestMoment = moment;
     long long until = PostponedUntil();
     if (until) {
         /* Whatever falls due meanwhile still pends, and comes with the postponed warning. */
-        if (PostponementWaits(until, MomentNow()))
+        if (PostponementWaits(until, moment))
             return;
         reminderState.postponeServed = until;
     }
@@ -233,8 +258,17 @@ void CheckReminder(void)
        postponement stays stored until the person answers. */
     reminderState.lastWarningDay = today;
     WriteSettingInt(today, SETTING_LAST_WARNING_DAY);
+    /* One at a time: a second copy over the first would have two answers, the one beneath
+       undoing the one on top. The open one's answer stands for both. */
+    if (warningsUnderWay) {
+        PlayAlarm();
+        BringDialogForward();
+        return;
+    }
     warningsUnderWay++;
     PlayAlarm();
-    ShowWarning();
+    int answer = ShowWarning();
     warningsUnderWay--;
+    if (answer != ANSWER_NONE)
+        AnswerWarning(answer, today);
 }

@@ -54,19 +54,35 @@ int PostponementWaits(long long until, long long now)
     return until > now && until - now <= POSTPONE_LIMIT_MINUTES;
 }
 
-/* Acts on the person's answer to a warning: done clears any postponement; the others store
-   when it comes again. Kept for this run too, in case it cannot be stored. */
-void AnswerWarning(int answer)
+/* Acts on the person's answer to a warning shown on shownDay: done clears any postponement
+   and stands for today's own warning too; the others store when it comes again. Kept for
+   this run too, in case it cannot be stored. */
+void AnswerWarning(int answer, DayNumber shownDay)
 {
     long long now = MomentNow(), until = 0, target;
+    DayNumber today;
     switch (answer) {
     case ANSWER_IN_1_HOUR: until = now + 60; break;
     case ANSWER_IN_4_HOURS: until = now + 4 * 60; break;
     case ANSWER_TOMORROW:
-        /* The next day at the warning time; a time outside the day has none: a day from now. */
+        /* The day after the one it was shown on, at the warning time, so an answer after
+           midnight means today; one already past means the next day's. A time outside the
+           day has none: a day from now. */
         target = WarningTarget();
-        until = target >= 0 && target < MINUTES_PER_DAY ? (now / MINUTES_PER_DAY + 1) * MINUTES_PER_DAY + target
-                                                         : now + MINUTES_PER_DAY;
+        if (target < 0 || target >= MINUTES_PER_DAY) {
+            until = now + MINUTES_PER_DAY;
+            break;
+        }
+        until = ((long long) shownDay + 1) * MINUTES_PER_DAY + target;
+        if (until <= now)
+            until = ((long long) GetDayNumber() + 1) * MINUTES_PER_DAY + target;
+        break;
+    case ANSWER_DONE:
+        today = GetDayNumber();
+        reminderState.doneDay = today;
+        if (reminderState.lastDueDay == today)
+            reminderState.warningPending = 0;
+        WriteSettingInt(today, SETTING_DONE_DAY);
         break;
     }
     reminderState.postponedUntil = until;

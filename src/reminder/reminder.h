@@ -21,6 +21,9 @@ typedef int DayNumber;
 /* When a postponed warning comes again: day number * 1440 + minute of the day, local time.
    Absent or 0: nothing is postponed. */
 #define SETTING_POSTPONED_UNTIL "Postponed Until"
+/* The day the person last answered a warning OK: that day's own warning is done too, even
+   when it was not yet due. Absent: none. */
+#define SETTING_DONE_DAY "Last Done Day"
 
 /* Defaults for a setting that reads as 0. Hours and minutes are stored as their value + 1
    (1 means 00), so the defaults 8 and 30 mean 07:29, not 08:30. */
@@ -38,8 +41,9 @@ typedef int DayNumber;
 /* A postponement further ahead than this (a clock set ahead, a hand edit) comes at once. */
 #define POSTPONE_LIMIT_MINUTES (2 * MINUTES_PER_DAY)
 
-/* How the person answered a warning: when it comes again, or done. Never 0, which is what
-   a dialog that ended unanswered (the program closed under it) gives. */
+/* How the person answered a warning: when it comes again, or done; ANSWER_NONE when it
+   ended unanswered (the program closed under it, or it could not be shown). */
+#define ANSWER_NONE 0
 #define ANSWER_IN_1_HOUR 1
 #define ANSWER_IN_4_HOURS 2
 #define ANSWER_TOMORROW 3
@@ -59,6 +63,9 @@ struct ReminderState {
     int startRecorded;   /* this run found no start day and recorded today */
     long long postponedUntil; /* the moment this run postponed to, kept where it cannot be stored */
     long long postponeServed; /* the postponed moment whose warning came last in this run */
+    long long latestMoment;   /* the latest moment a check of this run saw: later than now,
+                                 the clock was set back */
+    int doneDay;              /* the day OK was last answered in this run, else 0 */
 };
 
 /* When the next warning comes: a day number and a minute of that day. */
@@ -96,10 +103,12 @@ int ForecastWarning(DayNumber day, int minute, ReminderForecast *when);
 long long PostponedUntil(void);
 int PostponementWaits(long long until, long long now);
 int HoldingState(DWORD msDue);
-void AnswerWarning(int answer);
+void AnswerWarning(int answer, DayNumber shownDay);
 HMODULE LoadSystemLibrary(LPCSTR name);
 
-/* Supplied by the dialogs: the modal warning, returning once the person has answered it. */
-void ShowWarning(void);
+/* Supplied by the dialogs: the modal warning, returning the person's answer once it is
+   closed; and the open warning (else Setup) brought to the front. */
+int ShowWarning(void);
+BOOL BringDialogForward(void);
 
 #endif

@@ -60,6 +60,7 @@ TEST_F(Check, StateTable)
         {__LINE__, 20, 0, 0, false, 3001, 1},  /* first check of a due day, before the target */
         {__LINE__, 20, 7, 28, false, 3001, 1}, /* still pending */
         {__LINE__, 20, 7, 29, true, 3001, 0},  /* fires, pending cleared */
+        {__LINE__, 20, 7, 29, false, 3001, 0}, /* a second check in its minute: an unlock, say */
         {__LINE__, 20, 7, 30, false, 3001, 0}, /* no repeat */
         {__LINE__, 20, 23, 59, false, 3001, 0},
         {__LINE__, 20, 7, 29, true, 3001, 0},  /* clock set back to exactly the target */
@@ -183,6 +184,7 @@ TEST_F(Check, TargetsFromStoredTimes)
         reminderState.warningPending = 1;
         EXPECT_EQ(IsWarningTime() != 0, c.warnsPending) << "case at line " << c.line;
         reminderState.warningPending = 0;
+        reminderState.latestMoment = 3002LL * MINUTES_PER_DAY; /* the clock set back from the next day */
         EXPECT_EQ(IsWarningTime() != 0, c.warnsAfterFired) << "case at line " << c.line;
     }
 }
@@ -194,35 +196,71 @@ TEST_F(Check, TargetBeyondTheDayLeavesTheFlagSet)
     EXPECT_EQ(reminderState.warningPending, 1);
 }
 
-TEST_F(Check, ReenteredCheckSeesTheFiredState)
+TEST_F(Check, OneWarningAtATimeWhoseAnswerStandsForAll)
 {
-    StoreCycle(2994, 7);
-    int nested = 0;
-    fake::onWarning = [&] {
-        EXPECT_EQ(reminderState.warningPending, 0);
-        if (nested++ == 0) {
-            EXPECT_FALSE(CheckAt(20, 7, 45)); /* later ticks the same day: no second warning */
-            EXPECT_TRUE(CheckAt(20, 7, 29)); /* a tick in exactly the target minute does */
-        }
+    /* A warning shown at 07:40 on due day 20 March stays open while these checks run. One
+       that finds another warning due rings again and brings the open one forward. */
+    struct Nested {
+        int day, hour, minute;
+        bool rings;
     };
-    EXPECT_TRUE(CheckAt(20, 7, 40));
-    EXPECT_EQ(fake::warningsShown, 2);
+    const struct {
+        int line;
+        int period;
+        std::vector<Nested> nested;
+        int answer;
+    } cases[] = {
+        {__LINE__, 7, {{20, 7, 40, false}, {20, 7, 45, false}}, ANSWER_DONE}, /* its own minute, later ones */
+        {__LINE__, 7, {{20, 7, 45, false}, {20, 7, 29, true}}, ANSWER_DONE},  /* the clock set back over it */
+        /* Left open into the next due day: Later on it is not undone by a second answer. */
+        {__LINE__, 1, {{21, 0, 1, false}, {21, 7, 29, true}, {21, 7, 30, false}}, ANSWER_IN_1_HOUR},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE("case at line " + std::to_string(c.line));
+        fake::Reset();
+        reminderState = ReminderState{};
+        StoreCycle(2994, c.period);
+        fake::warningAnswer = c.answer;
+        fake::onWarning = [&] {
+            fake::onWarning = nullptr;
+            for (const auto &n : c.nested) {
+                size_t alarms = fake::sounds.size();
+                int forward = fake::broughtForward;
+                EXPECT_FALSE(CheckAt(n.day, n.hour, n.minute)) << n.day << " " << n.hour << ":" << n.minute;
+                EXPECT_EQ(fake::sounds.size() - alarms, n.rings ? 1u : 0u);
+                EXPECT_EQ(fake::broughtForward - forward, n.rings ? 1 : 0);
+                if (n.rings) { /* counts as shown */
+                    EXPECT_EQ(reminderState.warningPending, 0);
+                    EXPECT_EQ(ReadSettingInt(SETTING_LAST_WARNING_DAY), 2981 + n.day);
+                }
+            }
+        };
+        EXPECT_TRUE(CheckAt(20, 7, 40));
+        EXPECT_EQ(ReadSettingLong(SETTING_POSTPONED_UNTIL), c.answer == ANSWER_DONE ? 0 : MomentNow() + 60);
+    }
 }
 
-TEST_F(Check, WarningLeftOpenPastMidnightIntoTheNextDueDay)
+TEST_F(Check, TomorrowCountsFromTheDayTheWarningWasShown)
 {
-    StoreCycle(2994, 1);
-    int nested = 0;
-    fake::onWarning = [&] {
-        if (nested++ == 0) {
-            EXPECT_FALSE(CheckAt(15, 0, 1)); /* next due day: pending again, target not reached */
-            EXPECT_EQ(reminderState.warningPending, 1);
-            EXPECT_TRUE(CheckAt(15, 7, 29)); /* a second warning opens over the first */
-        }
+    /* Shown at 23:50 on due day 20 March; answered the next morning. */
+    const struct {
+        int line;
+        int hour, minute;
+        int comesOn;
+    } cases[] = {
+        {__LINE__, 0, 5, 21}, /* after midnight: today at 07:29 */
+        {__LINE__, 8, 0, 22}, /* that has passed: the day after */
     };
-    EXPECT_TRUE(CheckAt(14, 9, 0));
-    EXPECT_EQ(fake::warningsShown, 2);
-    EXPECT_EQ(reminderState.lastDueDay, 2996);
+    for (const auto &c : cases) {
+        fake::Reset();
+        reminderState = ReminderState{};
+        StoreCycle(2994, 7);
+        fake::warningAnswer = ANSWER_TOMORROW;
+        fake::onWarning = [&] { fake::SetClock(2009, 3, 21, c.hour, c.minute); };
+        EXPECT_TRUE(CheckAt(20, 23, 50));
+        EXPECT_EQ(ReadSettingLong(SETTING_POSTPONED_UNTIL), (2981LL + c.comesOn) * MINUTES_PER_DAY + 7 * 60 + 29)
+            << "case at line " << c.line;
+    }
 }
 
 TEST_F(Check, WarningWaitsWhileThePersonIsAwayOrBusy)
@@ -253,10 +291,10 @@ TEST_F(Check, WarningWaitsWhileThePersonIsAwayOrBusy)
         {__LINE__, 7, {{20, 7, 29, missing, true}, {20, 7, 30, missing, false}}}, /* as before */
         {__LINE__, 7, {{20, 7, 29, fails, true}, {20, 7, 30, fails, false}}},
         /* Away through the next due day: one warning, due since the first. Back before the
-           next one's time: the held one now, and the next still pending. */
+           next one's time: the held one now, and its OK stands for the next one too. */
         {__LINE__, 1, {{20, 7, 29, away, false}, {21, 7, 29, away, false}, {21, 8, 0, QUNS_BUSY, true},
                        {21, 9, 0, free, false}}},
-        {__LINE__, 1, {{20, 7, 29, away, false}, {21, 6, 0, free, true}, {21, 7, 30, free, true}}},
+        {__LINE__, 1, {{20, 7, 29, away, false}, {21, 6, 0, free, true}, {21, 7, 30, free, false}}}, /* OK: done */
         /* Two hours busy are two hours of ticks: the clock set back a day, or an hour for
            daylight saving, changes nothing; nor does the tick count wrapping. */
         {__LINE__, 7, {{20, 7, 29, QUNS_BUSY, false, 0}, {19, 9, 28, QUNS_BUSY, false, 119},
@@ -340,27 +378,33 @@ TEST_F(Check, ADueDayThatPassedUnseenComesOnceAtTheNextStart)
 
 TEST_F(Check, ARestartOnADueDayDoesNotRepeatItsWarning)
 {
-    /* A new run on due day T (20 March), checked at the hour and at 23:59, with the last
-       warning day as stored. */
+    /* A new run on due day T (20 March), checked at the time and at 23:59, with the last
+       warning day as stored, and OK answered today or not. */
     const int none = INT_MIN;
     const struct {
         int line;
-        int record, hour;
+        int record, hour, minute;
         int warnings;
+        bool done = false;
     } cases[] = {
-        {__LINE__, 0, 12, 0},     /* shown today, then restarted */
-        {__LINE__, -1, 12, 1},    /* shown yesterday */
-        {__LINE__, none, 12, 1},  /* no record: as before */
-        {__LINE__, 1, 12, 0},     /* the clock set back */
-        {__LINE__, 0, 6, 1},      /* today's was an earlier one, before the warning time */
+        {__LINE__, 0, 12, 0, 0},     /* shown today, then restarted */
+        {__LINE__, 0, 7, 29, 0},     /* restarted in the minute it was shown in */
+        {__LINE__, -1, 12, 0, 1},    /* shown yesterday */
+        {__LINE__, none, 12, 0, 1},  /* no record: as before */
+        {__LINE__, 1, 12, 0, 0},     /* the clock set back */
+        {__LINE__, 0, 6, 0, 1},      /* today's was an earlier one, before the warning time */
+        {__LINE__, 0, 6, 0, 0, true}, /* and answered OK: done for the day */
     };
     for (const auto &c : cases) {
         reminderState = ReminderState{};
         StoreCycle(2994, 7);
         fake::DeleteValue(OPTIONS_PATH, SETTING_LAST_WARNING_DAY);
+        fake::DeleteValue(OPTIONS_PATH, SETTING_DONE_DAY);
         if (c.record != none)
             fake::SetText(SETTING_LAST_WARNING_DAY, std::to_string(3001 + c.record));
-        EXPECT_EQ(CheckAt(20, c.hour, 0) + CheckAt(20, 23, 59), c.warnings) << "case at line " << c.line;
+        if (c.done)
+            fake::SetText(SETTING_DONE_DAY, "3001");
+        EXPECT_EQ(CheckAt(20, c.hour, c.minute) + CheckAt(20, 23, 59), c.warnings) << "case at line " << c.line;
     }
 }
 
@@ -389,10 +433,11 @@ TEST_F(Check, APostponedWarningComesOnceAtItsMomentAndNoneBefore)
                        {0, 8, 29, true, ANSWER_IN_1_HOUR}}, none, 9 * 60 + 29},
         {__LINE__, 7, {{0, 7, 29, true, ANSWER_TOMORROW}, {0, 23, 59, false}, {1, 7, 28, false}, {1, 7, 29, true},
                        {1, 7, 30, false}}},
-        /* Every day due: the postponed warning at 02:10, and the day's own still at 07:29,
-           also after a restart between them. */
+        /* Every day due: the postponed warning at 02:10, answered OK, stands for the day's own
+           at 07:29, with or without a restart between them. */
         {__LINE__, 1, {{0, 22, 10, true, ANSWER_IN_4_HOURS}, {1, 2, 9, false}, {1, 2, 10, true},
-                       {1, 3, 0, false, ANSWER_DONE, true}, {1, 7, 29, true}}},
+                       {1, 3, 0, false, ANSWER_DONE, true}, {1, 7, 29, false}}},
+        {__LINE__, 1, {{0, 22, 10, true, ANSWER_IN_4_HOURS}, {1, 2, 10, true}, {1, 7, 29, false}}},
         /* OK clears it; the next warning is the next due day's. */
         {__LINE__, 7, {{0, 7, 29, true, ANSWER_IN_1_HOUR}, {0, 8, 29, true}, {0, 9, 0, false}, {7, 7, 29, true}}},
         {__LINE__, 7, {{0, 7, 29, true, ANSWER_IN_1_HOUR}, {0, 11, 0, true, ANSWER_DONE, true}}}, /* off at 08:30 */

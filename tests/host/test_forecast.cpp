@@ -46,6 +46,25 @@ TEST(Forecast, DayNumbersAndDatesRoundTrip)
     }
 }
 
+TEST(Forecast, HandEditedValuesAreAnsweredWithoutSteppingToThem)
+{
+    /* A warning time before the day, and a record far ahead: the first due day after it. */
+    for (long long period : {1, 7}) {
+        fake::Reset();
+        reminderState = ReminderState{};
+        for (auto [name, value] : {std::pair{SETTING_START_DAY, "2994"}, {SETTING_HOURS, "1"}, {SETTING_MINUTES, "-5"},
+                                   {SETTING_LAST_WARNING_DAY, "2147483647"}})
+            fake::SetText(name, value);
+        fake::SetText(SETTING_FREQUENCY, std::to_string(period));
+        long long due = INT_MAX + 1LL;
+        while ((due - 2994) % period)
+            due++;
+        ReminderForecast next;
+        ASSERT_TRUE(ForecastWarning(first, 12 * 60, &next));
+        EXPECT_TRUE(next.day == due && next.minute == 0) << period << ": " << next.day << " at " << next.minute;
+    }
+}
+
 /* Runs the clock minute by minute through two periods and a day: every check warns exactly
    at the moment the forecast made just before it named, and at no other. */
 void CheckAgainstForecasts(long long period, long long start, long long hours, long long minutes, long long record,

@@ -8,9 +8,15 @@
 #include <string>
 
 static int warnings;
-void ShowWarning(void)
+int ShowWarning(void)
 {
     warnings++;
+    return ANSWER_NONE;
+}
+
+BOOL BringDialogForward(void)
+{
+    return FALSE;
 }
 
 namespace {

@@ -29,10 +29,11 @@ bool IconExists(HWND window)
 
 } // namespace
 
-void ShowWarning(void)
+int ShowWarning(void)
 {
     warnings++;
     iconDuringWarning = IconExists(FindWindowA("KAVRI_Class", NULL));
+    return ANSWER_NONE;
 }
 
 void ShowSetup(void)
@@ -743,6 +744,19 @@ TEST_F(Shell, ALockedOrDisconnectedSessionHoldsTheWarningUntilItIsBack)
     }
     DestroyWindow(window);
     EXPECT_FALSE(watching) << "still told of the session";
+}
+
+TEST_F(Shell, AnUnlockInTheWarningsOwnMinuteAndItsTickWarnOnce)
+{
+    Start();
+    SYSTEMTIME now;
+    ASSERT_TRUE(WaitFor([&] { GetLocalTime(&now); return now.wSecond < 50; })); /* both in this minute */
+    StoreCycleStartedDaysAgo(7);
+    Store(SETTING_HOURS, now.wHour + 1);
+    Store(SETTING_MINUTES, now.wMinute + 1);
+    SendMessageA(window, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
+    SendMessageA(window, WM_TIMER, REMINDER_TIMER_ID, 0);
+    EXPECT_EQ(warnings, 1);
 }
 
 TEST_F(Shell, CloseRemovesTheIconAndPostsQuitZero)

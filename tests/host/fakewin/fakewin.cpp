@@ -25,6 +25,7 @@ std::vector<Sound> sounds;
 int warningsShown;
 std::function<void()> onWarning;
 int warningAnswer;
+int broughtForward;
 bool searchFlagKnown;
 std::vector<std::string> libraryLoads;
 int notificationState;
@@ -55,6 +56,7 @@ void Reset()
     warningsShown = 0;
     onWarning = nullptr;
     warningAnswer = ANSWER_DONE;
+    broughtForward = 0;
     searchFlagKnown = true;
     libraryLoads.clear();
     notificationState = NO_NOTIFICATION_STATE;
@@ -301,10 +303,16 @@ int wsprintfA(LPSTR buffer, LPCSTR format, ...)
     return written;
 }
 
-void ShowWarning(void)
+int ShowWarning(void)
 {
     warningsShown++;
     if (onWarning)
         onWarning();
-    AnswerWarning(warningAnswer);
+    return warningAnswer;
+}
+
+BOOL BringDialogForward(void)
+{
+    broughtForward++;
+    return 1;
 }

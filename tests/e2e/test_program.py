@@ -5,6 +5,7 @@ import datetime
 import os
 import shutil
 import stat
+import subprocess
 import sys
 import tempfile
 import time
@@ -323,6 +324,37 @@ class Tick(WithSetup, unittest.TestCase):
         self.assertTrue(wait_for(lambda: len(dialogs()) == 1, 5))
         press(window, 'Escape')
         self.assertTrue(wait_for(lambda: not dialogs(), 5))
+
+
+class TwoMonitors(unittest.TestCase):
+    """On a display of two monitors (QF_MONITORS=2), beside the others."""
+
+    def warning_at(self):
+        """Where the warning that is due at a start shows."""
+        set_settings(**due_today())
+        program = Program(EXE)
+        self.addCleanup(program.stop)
+        found = wait_for(dialogs, 20)
+        self.assertTrue(found, 'no warning')
+        press(found[0][0], 'Return')
+        program.stop()
+        return found[0][1:]
+
+    def test_the_warning_comes_on_the_monitor_in_front_else_under_the_pointer(self):
+        monitors = sorted([int(n) for n in line.split()] for line in probe('monitors').splitlines())
+        print('monitors (area, work area, primary): %s' % monitors)
+        self.assertEqual(len(monitors), 2, 'Wine sees one monitor')
+        first, second = monitors
+
+        def centre(m):  # of its work area
+            return m[4] + (m[6] - m[4] - 250) // 2, m[5] + (m[7] - m[5] - 250) // 2
+        for m in (second, first):  # nothing in front (under Wine, the desktop window or none)
+            move(m[0] + 50, m[3] - 50)
+            self.assertEqual(self.warning_at(), centre(m), 'pointer on %s' % m)
+        window = subprocess.Popen(['wine', PROBE, 'window', str(second[0] + 10), str(second[1] + 100)])
+        self.addCleanup(window.kill)
+        self.assertTrue(wait_for(lambda: probe('foreground') == 'Probe window', 15), 'no window in front')
+        self.assertEqual(self.warning_at(), centre(second), 'another program in front on the second')
 
 
 if __name__ == '__main__':

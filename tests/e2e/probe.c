@@ -1,7 +1,6 @@
 /* Reads the desktop from inside Wine for the end-to-end tests: the foreground window's
    title, the text of the visible balloons, a date in the user's short format, and the
-   monitors; or stands in as another program's window in front, at X, Y, until ended.
-   Usage: probe foreground | balloons | date YEAR MONTH DAY | monitors | window X Y */
+   monitors. Usage: probe foreground | balloons | date YEAR MONTH DAY | monitors */
 #include <windows.h>
 
 #include <stdio.h>
@@ -23,13 +22,13 @@ static BOOL CALLBACK PrintBalloon(HWND window, LPARAM unused)
 /* One monitor a line: its rectangle, its work area, and 1 for the primary. */
 static BOOL CALLBACK PrintMonitor(HMONITOR monitor, HDC dc, LPRECT area, LPARAM unused)
 {
-    MONITORINFO info;
+    MONITORINFO i;
     (void) dc, (void) area, (void) unused;
-    info.cbSize = sizeof info;
-    GetMonitorInfoA(monitor, &info);
-    printf("%ld %ld %ld %ld %ld %ld %ld %ld %d\n", info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right,
-           info.rcMonitor.bottom, info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom,
-           (info.dwFlags & MONITORINFOF_PRIMARY) != 0);
+    i.cbSize = sizeof i;
+    GetMonitorInfoA(monitor, &i);
+    printf("%ld %ld %ld %ld %ld %ld %ld %ld %d\n", i.rcMonitor.left, i.rcMonitor.top, i.rcMonitor.right,
+           i.rcMonitor.bottom, i.rcWork.left, i.rcWork.top, i.rcWork.right, i.rcWork.bottom,
+           (int) (i.dwFlags & MONITORINFOF_PRIMARY));
     return TRUE;
 }
 
@@ -37,14 +36,6 @@ int main(int argc, char **argv)
 {
     if (argc == 2 && strcmp(argv[1], "monitors") == 0)
         return !EnumDisplayMonitors(NULL, NULL, PrintMonitor, 0);
-    if (argc == 4 && strcmp(argv[1], "window") == 0) {
-        HWND window = CreateWindowExA(0, "STATIC", "Probe window", WS_POPUP | WS_VISIBLE | WS_BORDER, atoi(argv[2]),
-                                      atoi(argv[3]), 300, 200, NULL, NULL, NULL, NULL);
-        SetForegroundWindow(window);
-        for (MSG message; GetMessageA(&message, NULL, 0, 0) > 0;)
-            DispatchMessageA(&message);
-        return 0;
-    }
     if (argc == 2 && strcmp(argv[1], "foreground") == 0) {
         char title[256] = "";
         GetWindowTextA(GetForegroundWindow(), title, sizeof title);
@@ -65,6 +56,6 @@ int main(int argc, char **argv)
         printf("%s\n", date);
         return 0;
     }
-    fprintf(stderr, "usage: probe foreground | balloons | date YEAR MONTH DAY | monitors | window X Y\n");
+    fprintf(stderr, "usage: probe foreground | balloons | date YEAR MONTH DAY | monitors\n");
     return 2;
 }

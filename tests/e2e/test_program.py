@@ -5,7 +5,6 @@ import datetime
 import os
 import shutil
 import stat
-import subprocess
 import sys
 import tempfile
 import time
@@ -351,10 +350,11 @@ class TwoMonitors(unittest.TestCase):
         for m in (second, first):  # nothing in front (under Wine, the desktop window or none)
             move(m[0] + 50, m[3] - 50)
             self.assertEqual(self.warning_at(), centre(m), 'pointer on %s' % m)
-        window = subprocess.Popen(['wine', PROBE, 'window', str(second[0] + 10), str(second[1] + 100)])
-        self.addCleanup(window.kill)
-        self.assertTrue(wait_for(lambda: probe('foreground') == 'Probe window', 15), 'no window in front')
-        self.assertEqual(self.warning_at(), centre(second), 'another program in front on the second')
+        for name, at in (('iWindowPosX', second[4] + 10), ('iWindowPosY', second[5] + 10)):  # where it opens
+            run('wine', 'reg', 'add', r'HKCU\Software\Microsoft\Notepad', '/v', name, '/t', 'REG_DWORD', '/d', str(at), '/f')
+        self.addCleanup(Program('notepad').stop)
+        self.assertTrue(wait_for(lambda: probe('foreground').endswith('Notepad'), 15), 'Notepad is not in front')
+        self.assertEqual(self.warning_at(), centre(second), 'Notepad in front on the second, the pointer on the first')
 
 
 if __name__ == '__main__':

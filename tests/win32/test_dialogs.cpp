@@ -245,28 +245,18 @@ TEST(SkinLoading, AFailedBitmapLeavesNoPaletteBehind)
 
 TEST(Placement, TheMonitorInFrontUnlessItIsOursThenThePointersThenThePrimary)
 {
-    /* The primary in the middle of three. */
-    HMONITOR left = (HMONITOR) 1, primary = (HMONITOR) 2, right = (HMONITOR) 3;
     const DWORD own = 10, other = 20;
-    const struct {
-        int line;
-        HMONITOR front;
-        DWORD frontProcess;
-        BOOL pointerKnown;
-        POINT pointer;
-        int chosen;
-    } cases[] = {
-        {__LINE__, right, other, TRUE, {-500, 300}, 2}, /* another program's window in front */
-        {__LINE__, left, other, TRUE, {2000, 300}, 0},
-        {__LINE__, right, own, TRUE, {-500, 300}, 0}, /* our own window: the pointer tells */
-        {__LINE__, NULL, 0, TRUE, {2000, 300}, 2},    /* nothing in front */
-        {__LINE__, NULL, 0, FALSE, {2000, 300}, 1},   /* nor a pointer to read */
+    /* The primary (HMONITOR 2) in the middle of three: 1 to its left, 3 to its right. */
+    const struct { int line; INT_PTR front; DWORD process; BOOL pointerKnown; LONG x; int chosen; } cases[] = {
+        {__LINE__, 3, other, TRUE, -500, 2}, /* another program's window in front */
+        {__LINE__, 3, own, TRUE, -500, 0},   /* our own window: the pointer tells */
+        {__LINE__, 0, 0, TRUE, 2000, 2},     /* nothing in front */
+        {__LINE__, 0, 0, FALSE, 2000, 1},    /* nor a pointer to read */
     };
     for (const auto &c : cases) {
-        MonitorView view = {{{left, {-1024, 0, 0, 768}, {-1024, 0, 0, 728}, FALSE},
-                             {primary, {0, 0, 1280, 960}, {0, 0, 1280, 920}, TRUE},
-                             {right, {1280, 0, 2304, 768}, {1280, 0, 2304, 728}, FALSE}},
-                            3, c.front, c.frontProcess, own, c.pointerKnown, c.pointer};
+        MonitorView view = {{{(HMONITOR) 1, {-1024, 0, 0, 768}, {}, FALSE}, {(HMONITOR) 2, {0, 0, 1280, 960}, {}, TRUE},
+                             {(HMONITOR) 3, {1280, 0, 2304, 768}, {}, FALSE}},
+                            3, (HMONITOR) c.front, c.process, own, c.pointerKnown, {c.x, 300}};
         EXPECT_EQ(ChooseMonitor(&view), c.chosen) << "case at line " << c.line;
     }
 }
@@ -819,20 +809,15 @@ TEST_F(Dialogs, MissingSkinGivesAPlainDialogOfTheSameSize)
 TEST_F(Dialogs, AfterADisplayChangeOnlyADialogOffTheMonitorsComesBackCentred)
 {
     RunModal(ShowSetup, [](HWND dialog) {
-        RECT screen;
+        RECT screen, w;
         GetClientRect(GetDesktopWindow(), &screen);
-        POINT centred = {(screen.right - SKIN_SIZE) / 2, (screen.bottom - SKIN_SIZE) / 2};
-        const struct { POINT at, after; } cases[] = {
-            {{10, 20}, {10, 20}},                       /* wholly on the monitor: stays */
-            {{screen.right + 100, 20}, centred},        /* off it */
-            {{screen.right - SKIN_SIZE / 2, 20}, centred}, /* half off */
-        };
-        for (const auto &c : cases) {
-            SetWindowPos(dialog, NULL, c.at.x, c.at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        /* Wholly on the monitor it stays; off it, or half off, it comes back to the middle. */
+        for (LONG x : {10L, screen.right + 100, screen.right - SKIN_SIZE / 2}) {
+            SetWindowPos(dialog, NULL, x, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
             SendMessageA(dialog, WM_DISPLAYCHANGE, 32, MAKELPARAM(screen.right, screen.bottom));
-            RECT w;
             GetWindowRect(dialog, &w);
-            EXPECT_TRUE(w.left == c.after.x && w.top == c.after.y) << c.at.x << ": " << w.left << "," << w.top;
+            EXPECT_EQ(w.left, x == 10 ? 10 : (screen.right - SKIN_SIZE) / 2) << x;
+            EXPECT_EQ(w.top, x == 10 ? 20 : (screen.bottom - SKIN_SIZE) / 2) << x;
         }
         EndDialog(dialog, 0);
     });

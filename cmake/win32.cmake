@@ -19,6 +19,7 @@ target_link_libraries(shell PUBLIC reminder user32 shell32)
 add_library(dialogs OBJECT
     src/dialogs/skin.cpp
     src/dialogs/skinned.cpp
+    src/dialogs/placement.cpp
     src/dialogs/setup.cpp
     src/dialogs/warning.cpp)
 target_include_directories(dialogs PUBLIC src/dialogs res)
@@ -132,7 +133,7 @@ set_tests_properties(e2e.program PROPERTIES TIMEOUT 900)
 list(APPEND WINE_TESTS e2e.program)
 # Lanes of their own (a display and a prefix each), beside the tests that share one: the
 # test that waits a minute for the program's timer, which starts first; the tests of a
-# second start, which may see no other copy; and the packages.
+# second start, which may see no other copy; the two-monitor test; and the packages.
 set(OWN_PREFIX ${CMAKE_SOURCE_DIR}/tools/with-wine.sh)
 add_test(NAME e2e.tick
     COMMAND ${OWN_PREFIX} python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_program.py $<TARGET_FILE:QuilmarenFilters>
@@ -142,7 +143,11 @@ add_test(NAME e2e.instances
     COMMAND ${OWN_PREFIX} python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_program.py $<TARGET_FILE:QuilmarenFilters>
             ${CMAKE_BINARY_DIR}/screenshots Instances)
 set_tests_properties(e2e.instances PROPERTIES COST 500)
-set(OWN_PREFIX_TESTS e2e.tick e2e.instances)
+add_test(NAME e2e.monitors
+    COMMAND env QF_MONITORS=2 ${OWN_PREFIX} python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_program.py
+            $<TARGET_FILE:QuilmarenFilters> ${CMAKE_BINARY_DIR}/screenshots TwoMonitors)
+set_tests_properties(e2e.monitors PROPERTIES COST 500)
+set(OWN_PREFIX_TESTS e2e.tick e2e.instances e2e.monitors)
 
 if(QF_SHIPPED_BUILD AND MAKENSIS)
     add_test(NAME e2e.packages

@@ -20,6 +20,50 @@ case "$QF_WINE" in
 *) QF_WINE_PRESET= ;;
 esac
 
+# Two monitors (QF_MONITORS=2), which Xvfb cannot show: Xorg's dummy driver with its
+# second output switched on, 1280 x 960 (primary) and 1024 x 768 to its right. A 40-pixel
+# panel along the top of both, as a desktop's top bar, makes each work area smaller than
+# its monitor.
+two_monitors_start() {
+    cat >"$QF_RUN_DIR/xorg.conf" <<'CONF'
+Section "ServerFlags"
+    Option "AutoAddDevices" "false"
+    Option "AutoAddGPU" "false"
+    Option "DontVTSwitch" "true"
+EndSection
+Section "Device"
+    Identifier "dummy"
+    Driver "dummy"
+    VideoRam 65536
+EndSection
+Section "Monitor"
+    Identifier "monitor"
+    HorizSync 5.0 - 1000.0
+    VertRefresh 5.0 - 200.0
+EndSection
+Section "Screen"
+    Identifier "screen"
+    Device "dummy"
+    Monitor "monitor"
+    DefaultDepth 24
+    SubSection "Display"
+        Depth 24
+        Modes "1280x960"
+        Virtual 2304 960
+    EndSubSection
+EndSection
+CONF
+    Xorg -config "$QF_RUN_DIR/xorg.conf" -noreset -nolisten tcp -novtswitch -sharevts \
+        -logfile "$QF_RUN_DIR/xorg.log" -displayfd 3 3>"$QF_RUN_DIR/display" >"$QF_RUN_DIR/xorg.out" 2>&1 &
+    QF_XVFB_PID=$!
+    for _ in $(seq 100); do [ -s "$QF_RUN_DIR/display" ] && break; sleep 0.1; done
+    export DISPLAY=":$(head -n1 "$QF_RUN_DIR/display")"
+    xrandr --newmode 1024x768_60 63.50 1024 1072 1176 1328 768 771 775 798 -hsync +vsync
+    xrandr --addmode DUMMY1 1024x768_60
+    xrandr --output DUMMY1 --mode 1024x768_60 --right-of DUMMY0
+    xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA 0,40,2304,920
+}
+
 wine_env_start() {
     QF_RUN_DIR=$(mktemp -d /tmp/quilmaren.XXXXXX)
     mkdir -p "$QF_RUN_DIR/home" "$QF_RUN_DIR/tmp" "$QF_RUN_DIR/xdg"
@@ -40,7 +84,9 @@ wine_env_start() {
     export HOME="$QF_RUN_DIR/home" TMPDIR="$QF_RUN_DIR/tmp" XDG_RUNTIME_DIR="$QF_RUN_DIR/xdg"
     export QF_RUN_DIR
 
-    if [ -z "${QF_USE_DISPLAY:-}" ]; then
+    if [ "${QF_MONITORS:-1}" = 2 ]; then
+        two_monitors_start
+    elif [ -z "${QF_USE_DISPLAY:-}" ]; then
         Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$QF_RUN_DIR/display" \
             >"$QF_RUN_DIR/xvfb.log" 2>&1 &
         QF_XVFB_PID=$!
@@ -54,6 +100,13 @@ wine_env_start() {
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$QF_RUN_DIR/wine.log" 2>&1
     # No window manager runs here: unmanaged windows spare a 2 s wait on every hide.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >>"$QF_RUN_DIR/wine.log" 2>&1
+    # The dummy driver offers no RandR provider: Wine sees both monitors only through Xinerama.
+    # 64-bit Wine 8 then crashes in its XF86VidMode code as it lists the second monitor.
+    if [ "${QF_MONITORS:-1}" = 2 ]; then
+        for name in UseXRandR UseXVidMode; do
+            wine reg add 'HKCU\Software\Wine\X11 Driver' /v $name /t REG_SZ /d N /f >>"$QF_RUN_DIR/wine.log" 2>&1
+        done
+    fi
     # The desktop process that draws the tray read the setting at boot: start it anew, or
     # each removal of the last tray icon waits 2 s for a window manager to hide the tray.
     wineserver -k >>"$QF_RUN_DIR/wine.log" 2>&1

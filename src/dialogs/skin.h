@@ -48,6 +48,28 @@ BOOL BringDialogForward(void);
 /* A second start came while a warning was on its way: the warning takes the front as it shows. */
 extern BOOL warningForwardWanted;
 
+/* Placement on the monitors. */
+#define MONITORS_KNOWN 16 /* monitors looked at, at most */
+struct ScreenMonitor {
+    HMONITOR handle;
+    RECT area; /* the whole monitor, in virtual-screen coordinates */
+    RECT work; /* less the taskbar and docked bars */
+    BOOL primary;
+};
+/* What the choice of a monitor looks at. */
+struct MonitorView {
+    ScreenMonitor monitors[MONITORS_KNOWN];
+    int count;
+    HMONITOR frontMonitor; /* the window in front's, or null: nothing, or the desktop, is in front */
+    DWORD frontProcess;    /* the process of the window in front */
+    DWORD ownProcess;
+    BOOL pointerKnown;
+    POINT pointer;
+};
+int ChooseMonitor(const MonitorView *view);
+void CentreOnWorkMonitor(HWND window);
+void KeepOnMonitors(HWND window);
+
 INT_PTR CALLBACK SetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -42,16 +42,10 @@ void FreeSkin(DialogSkin *skin)
     skin->handCursor = NULL;
 }
 
-/* Moves a window to the middle of the desktop, keeping its size. */
+/* Moves a window to the middle of the monitor the person works on, keeping its size. */
 void CenterWindow(HWND window)
 {
-    RECT w, d;
-    HWND desktop = GetDesktopWindow();
-    GetWindowRect(window, &w);
-    GetClientRect(desktop, &d);
-    POINT at = {((d.right - d.left) - (w.right - w.left)) / 2, ((d.bottom - d.top) - (w.bottom - w.top)) / 2};
-    ClientToScreen(desktop, &at);
-    MoveWindow(window, at.x, at.y, w.right - w.left, w.bottom - w.top, TRUE);
+    CentreOnWorkMonitor(window);
 }
 
 /* Both dialogs are exactly the skin's size, whatever the dialog font. */
@@ -286,6 +280,9 @@ INT_PTR SkinnedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         /* Only after a move over the link: a click from a resting pointer does nothing. */
         if (skin->overLink)
             OpenLink(dialog, skin);
+        return 0;
+    case WM_DISPLAYCHANGE:
+        KeepOnMonitors(dialog);
         return 0;
     case WM_DESTROY:
         FreeSkin(skin);

@@ -1,6 +1,6 @@
 /* Reads the desktop from inside Wine for the end-to-end tests: the foreground window's
-   title, the text of the visible balloons, and a date in the user's short format.
-   Usage: probe foreground | probe balloons | probe date YEAR MONTH DAY */
+   title, the text of the visible balloons, a date in the user's short format, and the
+   monitors. Usage: probe foreground | balloons | date YEAR MONTH DAY | monitors */
 #include <windows.h>
 
 #include <stdio.h>
@@ -19,8 +19,23 @@ static BOOL CALLBACK PrintBalloon(HWND window, LPARAM unused)
     return TRUE;
 }
 
+/* One monitor a line: its rectangle, its work area, and 1 for the primary. */
+static BOOL CALLBACK PrintMonitor(HMONITOR monitor, HDC dc, LPRECT area, LPARAM unused)
+{
+    MONITORINFO i;
+    (void) dc, (void) area, (void) unused;
+    i.cbSize = sizeof i;
+    GetMonitorInfoA(monitor, &i);
+    printf("%ld %ld %ld %ld %ld %ld %ld %ld %d\n", i.rcMonitor.left, i.rcMonitor.top, i.rcMonitor.right,
+           i.rcMonitor.bottom, i.rcWork.left, i.rcWork.top, i.rcWork.right, i.rcWork.bottom,
+           (int) (i.dwFlags & MONITORINFOF_PRIMARY));
+    return TRUE;
+}
+
 int main(int argc, char **argv)
 {
+    if (argc == 2 && strcmp(argv[1], "monitors") == 0)
+        return !EnumDisplayMonitors(NULL, NULL, PrintMonitor, 0);
     if (argc == 2 && strcmp(argv[1], "foreground") == 0) {
         char title[256] = "";
         GetWindowTextA(GetForegroundWindow(), title, sizeof title);
@@ -41,6 +56,6 @@ int main(int argc, char **argv)
         printf("%s\n", date);
         return 0;
     }
-    fprintf(stderr, "usage: probe foreground | balloons | date YEAR MONTH DAY\n");
+    fprintf(stderr, "usage: probe foreground | balloons | date YEAR MONTH DAY | monitors\n");
     return 2;
 }

@@ -325,6 +325,38 @@ class Tick(WithSetup, unittest.TestCase):
         self.assertTrue(wait_for(lambda: not dialogs(), 5))
 
 
+class TwoMonitors(unittest.TestCase):
+    """On a display of two monitors (QF_MONITORS=2), beside the others."""
+
+    def warning_at(self):
+        """Where the warning that is due at a start shows."""
+        set_settings(**due_today())
+        program = Program(EXE)
+        self.addCleanup(program.stop)
+        found = wait_for(dialogs, 20)
+        self.assertTrue(found, 'no warning')
+        press(found[0][0], 'Return')
+        program.stop()
+        return found[0][1:]
+
+    def test_the_warning_comes_on_the_monitor_in_front_else_under_the_pointer(self):
+        monitors = sorted([int(n) for n in line.split()] for line in probe('monitors').splitlines())
+        print('monitors (area, work area, primary): %s' % monitors)
+        self.assertEqual(len(monitors), 2, 'Wine sees one monitor')
+        first, second = monitors
+
+        def centre(m):  # of its work area
+            return m[4] + (m[6] - m[4] - 250) // 2, m[5] + (m[7] - m[5] - 250) // 2
+        for m in (second, first):  # nothing in front (under Wine, the desktop window or none)
+            move(m[0] + 50, m[3] - 50)
+            self.assertEqual(self.warning_at(), centre(m), 'pointer on %s' % m)
+        for name, at in (('iWindowPosX', second[4] + 10), ('iWindowPosY', second[5] + 10)):  # where it opens
+            run('wine', 'reg', 'add', r'HKCU\Software\Microsoft\Notepad', '/v', name, '/t', 'REG_DWORD', '/d', str(at), '/f')
+        self.addCleanup(Program('notepad').stop)
+        self.assertTrue(wait_for(lambda: probe('foreground').endswith('Notepad'), 15), 'Notepad is not in front')
+        self.assertEqual(self.warning_at(), centre(second), 'Notepad in front on the second, the pointer on the first')
+
+
 if __name__ == '__main__':
     EXE, SHOTS = sys.argv[1], sys.argv[2]
     PROBE = os.path.join(os.path.dirname(EXE), 'e2e_probe.exe')

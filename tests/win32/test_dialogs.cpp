@@ -241,6 +241,26 @@ TEST(SkinLoading, AFailedBitmapLeavesNoPaletteBehind)
     EXPECT_EQ(GdiHeadroom(), before);
 }
 
+/* ---- which monitor a dialog opens on */
+
+TEST(Placement, TheMonitorInFrontUnlessItIsOursThenThePointersThenThePrimary)
+{
+    const DWORD own = 10, other = 20;
+    /* The primary (HMONITOR 2) in the middle of three: 1 to its left, 3 to its right. */
+    const struct { int line; INT_PTR front; DWORD process; BOOL pointerKnown; LONG x; int chosen; } cases[] = {
+        {__LINE__, 3, other, TRUE, -500, 2}, /* another program's window in front */
+        {__LINE__, 3, own, TRUE, -500, 0},   /* our own window: the pointer tells */
+        {__LINE__, 0, 0, TRUE, 2000, 2},     /* nothing in front */
+        {__LINE__, 0, 0, FALSE, 2000, 1},    /* nor a pointer to read */
+    };
+    for (const auto &c : cases) {
+        MonitorView view = {{{(HMONITOR) 1, {-1024, 0, 0, 768}, {}, FALSE}, {(HMONITOR) 2, {0, 0, 1280, 960}, {}, TRUE},
+                             {(HMONITOR) 3, {1280, 0, 2304, 768}, {}, FALSE}},
+                            3, (HMONITOR) c.front, c.process, own, c.pointerKnown, {c.x, 300}};
+        EXPECT_EQ(ChooseMonitor(&view), c.chosen) << "case at line " << c.line;
+    }
+}
+
 /* ---- driving modal dialogs from a timer inside their own message loop */
 
 void OpenWarning(void)
@@ -790,6 +810,23 @@ TEST_F(Dialogs, MissingSkinGivesAPlainDialogOfTheSameSize)
     }
     hInst = GetModuleHandleA(NULL);
     FreeLibrary(plain);
+}
+
+TEST_F(Dialogs, AfterADisplayChangeOnlyADialogOffTheMonitorsComesBackCentred)
+{
+    RunModal(ShowSetup, [](HWND dialog) {
+        RECT screen, w;
+        GetClientRect(GetDesktopWindow(), &screen);
+        /* Wholly on the monitor it stays; off it, or half off, it comes back to the middle. */
+        for (LONG x : {10L, screen.right + 100, screen.right - SKIN_SIZE / 2}) {
+            SetWindowPos(dialog, NULL, x, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+            SendMessageA(dialog, WM_DISPLAYCHANGE, 32, MAKELPARAM(screen.right, screen.bottom));
+            GetWindowRect(dialog, &w);
+            EXPECT_EQ(w.left, x == 10 ? 10 : (screen.right - SKIN_SIZE) / 2) << x;
+            EXPECT_EQ(w.top, x == 10 ? 20 : (screen.bottom - SKIN_SIZE) / 2) << x;
+        }
+        EndDialog(dialog, 0);
+    });
 }
 
 TEST_F(Dialogs, OpeningAndClosingLeakNothing)

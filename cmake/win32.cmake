@@ -19,6 +19,7 @@ target_link_libraries(shell PUBLIC reminder user32 shell32)
 add_library(dialogs OBJECT
     src/dialogs/skin.cpp
     src/dialogs/skinned.cpp
+    src/dialogs/dpi.cpp
     src/dialogs/setup.cpp
     src/dialogs/warning.cpp)
 target_include_directories(dialogs PUBLIC src/dialogs res)

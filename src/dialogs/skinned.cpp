@@ -54,10 +54,12 @@ void CenterWindow(HWND window)
     MoveWindow(window, at.x, at.y, w.right - w.left, w.bottom - w.top, TRUE);
 }
 
-/* Both dialogs are exactly the skin's size, whatever the dialog font. */
+/* Both dialogs are exactly the skin's size at their DPI, whatever the dialog font. */
 void SizeSkinnedDialog(HWND dialog)
 {
-    MoveWindow(dialog, 0, 0, SKIN_SIZE, SKIN_SIZE, FALSE);
+    DialogSkin *skin = DialogSkinOf(dialog);
+    int size = ScaleToDpi(SKIN_SIZE, skin ? skin->dpi : USER_DEFAULT_SCREEN_DPI);
+    MoveWindow(dialog, 0, 0, size, size, FALSE);
 }
 
 /* Pixels each side of a push button's text: its 3D edge and the focus rectangle inside it. */
@@ -255,7 +257,8 @@ INT_PTR SkinnedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         HDC dc = (HDC) wParam;
         RECT panel;
         GetClientRect(dialog, &panel);
-        InflateRect(&panel, -SKIN_PANEL_INSET, -SKIN_PANEL_INSET);
+        int inset = ScaleToDpi(SKIN_PANEL_INSET, skin->dpi);
+        InflateRect(&panel, -inset, -inset);
         FillRect(dc, &panel, (HBRUSH) GetStockObject(WHITE_BRUSH));
         PaintSkin(dc, skin->bitmap, skin->palette, key);
         return DialogResult(dialog, (LONG_PTR) GetStockObject(NULL_BRUSH));
@@ -287,7 +290,17 @@ INT_PTR SkinnedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         if (skin->overLink)
             OpenLink(dialog, skin);
         return 0;
+    case WM_GETDPISCALEDSIZE: { /* so that Windows suggests exactly the size the dialog takes */
+        SIZE *size = (SIZE *) lParam;
+        size->cx = size->cy = ScaleToDpi(SKIN_SIZE, LOWORD(wParam));
+        return DialogResult(dialog, TRUE);
+    }
+    case WM_DPICHANGED:
+        ChangeDialogDpi(dialog, skin, LOWORD(wParam), (const RECT *) lParam);
+        FitControlsToText(dialog);
+        return TRUE;
     case WM_DESTROY:
+        FreeDialogFont(skin);
         FreeSkin(skin);
         SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
         free(skin);

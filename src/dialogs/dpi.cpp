@@ -12,6 +12,9 @@ typedef BOOL(WINAPI *DialogBehaviourProc)(HWND dialog, int mask, int values);
 #define PROCESS_PER_MONITOR_AWARE 2
 #define DIALOG_SCALING_OFF 1 /* DDC_DISABLE_ALL: the dialogs scale themselves */
 #define ARTWORK_SCALES 4
+/* Dialog base units of 8-point Tahoma at 96 DPI, what the templates were laid out in. */
+#define TAHOMA_BASE_X 6
+#define TAHOMA_BASE_Y 13
 
 static const int artworkScales[ARTWORK_SCALES] = {125, 150, 175, 200};
 
@@ -128,27 +131,43 @@ static HFONT FontForDpi(HWND dialog, int fontDpi, int dpi)
     return CreateFontIndirectA(&font);
 }
 
+/* Gives every control a font the dialog owns (null: the template's), releasing the last. */
+void SetControlsFont(HWND dialog, DialogSkin *skin, HFONT font)
+{
+    HFONT shown = font ? font : (HFONT) SendMessageA(dialog, WM_GETFONT, 0, 0);
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        SendMessageA(child, WM_SETFONT, (WPARAM) shown, FALSE);
+    if (skin->font)
+        DeleteObject(skin->font);
+    skin->font = font;
+}
+
+/* Moves and sizes every control by a ratio on each axis. A drop-down list keeps its
+   dropped height in proportion too, not just its closed one. */
+static void ScaleControls(HWND dialog, int xBy, int xOf, int yBy, int yOf)
+{
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT box, dropped;
+        GetWindowRect(child, &box);
+        if (SendMessageA(child, CB_GETDROPPEDCONTROLRECT, 0, (LPARAM) &dropped))
+            box.bottom = box.top + dropped.bottom - dropped.top;
+        MapWindowPoints(NULL, dialog, (POINT *) &box, 2);
+        int left = MulDiv(box.left, xBy, xOf), top = MulDiv(box.top, yBy, yOf);
+        SetWindowPos(child, NULL, left, top, MulDiv(box.right, xBy, xOf) - left, MulDiv(box.bottom, yBy, yOf) - top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
 /* The dialog takes another DPI: its size (at the place given, if any), every control's
    place and size, the font and the artwork. Dialog-specific placing and the fitting of
    texts follow. */
 void ChangeDialogDpi(HWND dialog, DialogSkin *skin, int dpi, const RECT *suggested)
 {
-    HFONT font = FontForDpi(dialog, skin->fontDpi, dpi);
-    HFONT shown = font ? font : (HFONT) SendMessageA(dialog, WM_GETFONT, 0, 0);
-    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        RECT box;
-        GetWindowRect(child, &box);
-        MapWindowPoints(NULL, dialog, (POINT *) &box, 2);
-        int left = MulDiv(box.left, dpi, skin->dpi), top = MulDiv(box.top, dpi, skin->dpi);
-        SetWindowPos(child, NULL, left, top, MulDiv(box.right, dpi, skin->dpi) - left,
-                     MulDiv(box.bottom, dpi, skin->dpi) - top, SWP_NOZORDER | SWP_NOACTIVATE);
-        SendMessageA(child, WM_SETFONT, (WPARAM) shown, FALSE);
-    }
-    if (skin->font)
-        DeleteObject(skin->font);
-    skin->font = font;
-
-    if (skin->skinName) {
+    ScaleControls(dialog, dpi, skin->dpi, dpi, skin->dpi);
+    SetControlsFont(dialog, skin, FontForDpi(dialog, skin->fontDpi, dpi));
+    int size = ScaleToDpi(SKIN_SIZE, dpi);
+    BITMAP art;
+    if (skin->skinName && (!skin->bitmap || !GetObjectA(skin->bitmap, sizeof art, &art) || art.bmWidth != size)) {
         HPALETTE palette = NULL;
         HBITMAP bitmap = LoadArtworkForDpi(skin->skinName, dpi, &palette);
         if (skin->bitmap)
@@ -163,13 +182,14 @@ void ChangeDialogDpi(HWND dialog, DialogSkin *skin, int dpi, const RECT *suggest
     GetWindowRect(dialog, &at);
     if (suggested)
         at = *suggested;
-    int size = ScaleToDpi(SKIN_SIZE, dpi);
     SetWindowPos(dialog, NULL, at.left, at.top, size, size, SWP_NOZORDER | SWP_NOACTIVATE);
     RedrawWindow(dialog, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
-/* At WM_INITDIALOG: the dialog scales itself, from the DPI its template was laid out for
-   to its window's, with the skin drawn for that scale. */
+/* At WM_INITDIALOG: the dialog scales itself, from the DPI its template's font was made
+   for to its window's, with the skin drawn for that scale. The template is laid out in
+   the units of its font, so a wider or larger font would spread the controls past the
+   skin: they go where Tahoma's units put them, and the fitting makes the texts fit. */
 void InitDialogDpi(HWND dialog, LPCSTR skinName)
 {
     DialogSkin *skin = DialogSkinOf(dialog);
@@ -181,9 +201,12 @@ void InitDialogDpi(HWND dialog, LPCSTR skinName)
     DpiForWindowProc forWindow = (DpiForWindowProc) (void (*)(void)) User32Proc("GetDpiForWindow");
     skin->fontDpi = skin->dpi = forWindow ? WindowDpi(dialog) : ScreenDpi();
     skin->skinName = skinName;
-    int dpi = WindowDpi(dialog);
-    if (dpi != skin->dpi || dpi != USER_DEFAULT_SCREEN_DPI)
-        ChangeDialogDpi(dialog, skin, dpi, NULL);
+    RECT units = {0, 0, 4, 8};
+    MapDialogRect(dialog, &units);
+    if (units.right > 0 && units.bottom > 0)
+        ScaleControls(dialog, TAHOMA_BASE_X * skin->dpi, units.right * USER_DEFAULT_SCREEN_DPI,
+                      TAHOMA_BASE_Y * skin->dpi, units.bottom * USER_DEFAULT_SCREEN_DPI);
+    ChangeDialogDpi(dialog, skin, WindowDpi(dialog), NULL);
 }
 
 /* Releases the font made for another DPI, with the dialog. */

@@ -60,6 +60,7 @@ int ArtworkSize(int percent);
 HBITMAP LoadArtworkForDpi(LPCSTR name, int dpi, HPALETTE *palette);
 void InitDialogDpi(HWND dialog, LPCSTR skinName);
 void ChangeDialogDpi(HWND dialog, DialogSkin *skin, int dpi, const RECT *suggested);
+void SetControlsFont(HWND dialog, DialogSkin *skin, HFONT font);
 void FreeDialogFont(DialogSkin *skin);
 
 INT_PTR CALLBACK SetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

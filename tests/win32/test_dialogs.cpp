@@ -451,6 +451,70 @@ TEST_F(Dialogs, EveryTextShowsWholeAndNoControlsOverlapAtEachShellFontSize)
         }
 }
 
+/* A copy of a dialog template in another face: "DejaVu Sans" is as long as "MS Shell Dlg"
+   once aligned, so the controls stay where they were. */
+std::vector<BYTE> WithFace(int id, const wchar_t *face)
+{
+    std::vector<BYTE> copy = WithPointSize(id, 8);
+    wchar_t *name = (wchar_t *) &copy[38];
+    EXPECT_EQ(wcscmp(name, L"MS Shell Dlg"), 0);
+    EXPECT_LE(wcslen(face), wcslen(name));
+    memset(name, 0, 26);
+    wcscpy(name, face);
+    return copy;
+}
+
+int layoutDpi;
+bool layoutWide;
+
+TEST_F(Dialogs, AtEveryDpiAndInAWiderFontEveryTextShowsWholeInsideThePanel)
+{
+    /* DejaVu Sans is what Wine gives "MS Shell Dlg" without Tahoma: about 15 % wider. */
+    for (const wchar_t *face : {L"MS Shell Dlg", L"DejaVu Sans"})
+        for (int dpi : {96, 120, 144, 192})
+            for (auto dialog : {std::make_pair(IDD_SETUP, SetupDlgProc), std::make_pair(IDD_WARNING, WarningDlgProc)}) {
+                SCOPED_TRACE("dialog " + std::to_string(dialog.first) + " at " + std::to_string(dpi) + " DPI in " +
+                             (face[0] == 'D' ? "DejaVu Sans" : "Tahoma"));
+                templateCopy = WithFace(dialog.first, face);
+                copyProc = dialog.second;
+                layoutDpi = dpi;
+                layoutWide = face[0] == 'D';
+                auto show = [] {
+                    DialogBoxIndirectParamA(hInst, (LPCDLGTEMPLATEA) templateCopy.data(), GetDesktopWindow(), copyProc, 0);
+                };
+                RunModal(show, [](HWND dialog) {
+                    HDC dc = GetDC(dialog);
+                    HGDIOBJ old = SelectObject(dc, (HFONT) SendMessageA(dialog, WM_GETFONT, 0, 0));
+                    char face[LF_FACESIZE];
+                    GetTextFaceA(dc, sizeof face, face);
+                    EXPECT_TRUE(!layoutWide || !strcmp(face, "DejaVu Sans")) << face;
+                    SelectObject(dc, old);
+                    ReleaseDC(dialog, dc);
+                    RECT at;
+                    GetWindowRect(dialog, &at);
+                    OffsetRect(&at, 7, 5); /* where Windows would have it */
+                    SendMessageA(dialog, WM_DPICHANGED, MAKEWPARAM(layoutDpi, layoutDpi), (LPARAM) &at);
+                    RECT now, inside;
+                    GetWindowRect(dialog, &now);
+                    EXPECT_TRUE(now.left == at.left && now.top == at.top);
+                    EXPECT_EQ(now.right - now.left, MulDiv(SKIN_SIZE, layoutDpi, 96));
+                    EXPECT_EQ(now.bottom - now.top, MulDiv(SKIN_SIZE, layoutDpi, 96));
+                    GetClientRect(dialog, &inside);
+                    InflateRect(&inside, -MulDiv(SKIN_PANEL_INSET, layoutDpi, 96), -MulDiv(SKIN_PANEL_INSET, layoutDpi, 96));
+                    std::vector<RECT> boxes = ExpectEveryTextWholeAndNoOverlap(dialog);
+                    HWND c = GetWindow(dialog, GW_CHILD);
+                    for (size_t i = 0; i < boxes.size(); i++, c = GetWindow(c, GW_HWNDNEXT)) {
+                        RECT both, room = inside; /* the link, white on the frame: inside the window */
+                        if (GetDlgCtrlID(c) == IDC_LINK)
+                            GetClientRect(dialog, &room);
+                        UnionRect(&both, &boxes[i], &room);
+                        EXPECT_TRUE(EqualRect(&both, &room)) << "control " << i << " outside";
+                    }
+                    SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+                });
+            }
+}
+
 TEST_F(Dialogs, OutgrownButtonsStayInTheDialogAndARightAlignedLabelGrowsLeftwards)
 {
     RunModal(ShowWarning, [](HWND dialog) {

@@ -515,6 +515,54 @@ TEST_F(Dialogs, AtEveryDpiAndInAWiderFontEveryTextShowsWholeInsideThePanel)
             }
 }
 
+TEST_F(Dialogs, OnAnotherMonitorsDpiTheWarningTakesItsArtworkFontAndPlacesAndPaintsIt)
+{
+    RunModal(ShowWarning, [](HWND dialog) {
+        DialogSkin *skin = DialogSkinOf(dialog);
+        LOGFONTA before, after;
+        GetObjectA((HFONT) SendDlgItemMessageA(dialog, IDOK, WM_GETFONT, 0, 0), sizeof before, &before);
+        RECT at = {40, 30, 0, 0}; /* Wine has one DPI: what Windows sends on a move to a 150 % monitor */
+        SendMessageA(dialog, WM_DPICHANGED, MAKEWPARAM(144, 144), (LPARAM) &at);
+        BITMAP art;
+        GetObjectA(skin->bitmap, sizeof art, &art);
+        EXPECT_EQ(art.bmWidth, 375);
+        RECT ok = ChildRect(dialog, IDOK), later = ChildRect(dialog, IDC_LATER);
+        EXPECT_TRUE(ok.left == 195 && ok.top == 279 && ok.right == 315 && ok.bottom == 312);
+        EXPECT_TRUE(later.left == 195 && later.top == 237 && later.right == 315);
+        GetObjectA((HFONT) SendDlgItemMessageA(dialog, IDC_LINK, WM_GETFONT, 0, 0), sizeof after, &after);
+        EXPECT_EQ(after.lfHeight, MulDiv(before.lfHeight, 144, 96));
+
+        /* Painted, it is the generator's 150 % artwork wherever that is not green. */
+        Surface painted = MakeSurface(375), drawn = MakeSurface(375);
+        for (int i = 0; i < 375 * 375; i++)
+            painted.bits[i] = 0x123456;
+        SendMessageA(dialog, WM_CTLCOLORDLG, (WPARAM) painted.dc, (LPARAM) dialog);
+        HRSRC found = FindResourceA(hInst, "KAVRIWARN150", (LPCSTR) RT_BITMAP);
+        const BITMAPINFOHEADER *header = (const BITMAPINFOHEADER *) LockResource(LoadResource(hInst, found));
+        StretchDIBits(drawn.dc, 0, 0, 375, 375, 0, 0, 375, 375, (const BYTE *) header + 40 + 256 * 4,
+                      (const BITMAPINFO *) header, DIB_RGB_COLORS, SRCCOPY);
+        GdiFlush();
+        int wrong = 0, keyed = 0, green = 0;
+        for (int i = 0; i < 375 * 375; i++) {
+            DWORD want = drawn.bits[i] & 0xFFFFFF, got = painted.bits[i] & 0xFFFFFF;
+            keyed += want == 0x00FF00;
+            wrong += want != 0x00FF00 && got != want;
+            green += got == 0x00FF00;
+        }
+        EXPECT_GT(keyed, 0);
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(green, 0);
+        FreeSurface(painted);
+        FreeSurface(drawn);
+
+        SendMessageA(dialog, WM_DPICHANGED, MAKEWPARAM(96, 96), (LPARAM) &at); /* and back */
+        GetObjectA(skin->bitmap, sizeof art, &art);
+        EXPECT_EQ(art.bmWidth, SKIN_SIZE);
+        EXPECT_EQ(ChildRect(dialog, IDOK).left, 130);
+        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+}
+
 TEST_F(Dialogs, OutgrownButtonsStayInTheDialogAndARightAlignedLabelGrowsLeftwards)
 {
     RunModal(ShowWarning, [](HWND dialog) {

@@ -1,6 +1,7 @@
 /* One keyed skin paint against one plain BitBlt of the same bitmap, in microseconds, then
    a pixel-by-pixel check of what the timed paints left. Prints "name keyed plain verified"
-   per skin, or the number of wrong pixels and exits 1. Usage: bench_paint [paints] */
+   per skin and scale (100, 150 and 200 %: "KAVRIBMP", "KAVRIBMP@150"...), or the number of
+   wrong pixels and exits 1. Usage: bench_paint [paints] */
 #include "keyed_pixels.h"
 #include "reminder.h"
 #include "skin.h"
@@ -22,19 +23,21 @@ int main(int argc, char **argv)
     HDC screen = GetDC(NULL);
     HDC target = CreateCompatibleDC(screen);
     HDC source = CreateCompatibleDC(screen);
-    /* Screen-compatible, as the dialog's own surface is. */
-    HBITMAP surface = CreateCompatibleBitmap(screen, SKIN_SIZE, SKIN_SIZE);
     int status = 0;
 
     const struct {
         const char *name;
         COLORREF key;
     } skins[] = {{"KAVRIBMP", SETUP_KEY_COLOUR}, {"KAVRIWARN", WARNING_KEY_COLOUR}};
+    for (int percent : {100, 150, 200})
     for (const auto &s : skins) {
         HPALETTE palette;
-        HBITMAP bitmap = LoadSkinBitmap(s.name, hInst, &palette);
-        std::vector<DWORD> skin = BitmapPixels(bitmap);
-        FillBackground(surface);
+        HBITMAP bitmap = LoadArtworkForDpi(s.name, percent * 96 / 100, &palette);
+        int size = ArtworkSize(percent);
+        /* Screen-compatible, as the dialog's own surface is. */
+        HBITMAP surface = CreateCompatibleBitmap(screen, size, size);
+        std::vector<DWORD> skin = BitmapPixels(bitmap, size, size);
+        FillBackground(surface, size);
         LARGE_INTEGER a, b, c, d;
 
         /* The skin must be selected nowhere else while it is painted: a bitmap lives in one DC at a time. */
@@ -46,28 +49,30 @@ int main(int argc, char **argv)
         QueryPerformanceCounter(&b);
         SelectObject(target, oldSurface);
         int keyPixels;
-        int wrong = KeyedMismatches(BitmapPixels(surface).data(), skin, s.key, &keyPixels);
+        int wrong = KeyedMismatches(BitmapPixels(surface, size, size).data(), skin, s.key, &keyPixels, size);
 
         oldSurface = SelectObject(target, surface);
         HGDIOBJ oldSource = SelectObject(source, bitmap);
         QueryPerformanceCounter(&c); /* the blits alone, not the check above */
         for (int i = 0; i < paints; i++)
-            BitBlt(target, 0, 0, SKIN_SIZE, SKIN_SIZE, source, 0, 0, SRCCOPY);
+            BitBlt(target, 0, 0, size, size, source, 0, 0, SRCCOPY);
         GdiFlush();
         QueryPerformanceCounter(&d);
         SelectObject(source, oldSource);
         SelectObject(target, oldSurface);
 
+        char name[32];
+        wsprintfA(name, percent == 100 ? "%s" : "%s@%d", s.name, percent);
         if (wrong || keyPixels == 0) {
-            printf("%s %d wrong pixels (%d key pixels in the skin)\n", s.name, wrong, keyPixels);
+            printf("%s %d wrong pixels (%d key pixels in the skin)\n", name, wrong, keyPixels);
             status = 1;
         } else {
-            printf("%s %.2f %.2f verified\n", s.name, Microseconds(a, b) / paints, Microseconds(c, d) / paints);
+            printf("%s %.2f %.2f verified\n", name, Microseconds(a, b) / paints, Microseconds(c, d) / paints);
         }
         DeleteObject(bitmap);
         DeleteObject(palette);
+        DeleteObject(surface);
     }
-    DeleteObject(surface);
     DeleteDC(source);
     DeleteDC(target);
     ReleaseDC(NULL, screen);

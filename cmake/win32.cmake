@@ -20,6 +20,7 @@ add_library(dialogs OBJECT
     src/dialogs/skin.cpp
     src/dialogs/skinned.cpp
     src/dialogs/placement.cpp
+    src/dialogs/dpi.cpp
     src/dialogs/setup.cpp
     src/dialogs/warning.cpp)
 target_include_directories(dialogs PUBLIC src/dialogs res)

@@ -119,12 +119,12 @@ def geometry(window):
     return int(g.get('X', -1)), int(g.get('Y', -1)), int(g.get('WIDTH', 0)), int(g.get('HEIGHT', 0))
 
 
-def dialogs():
-    """The program's visible 250 x 250 dialogs, as (window, x, y)."""
+def dialogs(size=250):
+    """The program's visible dialogs, 250 x 250 unless told, as (window, x, y)."""
     found = []
     for w in visible_windows():
         x, y, width, height = geometry(w)
-        if (width, height) == (250, 250):
+        if (width, height) == (size, size):
             found.append((w, x, y))
     return found
 

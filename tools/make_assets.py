@@ -7,6 +7,7 @@ renderings of every asset for people to look at.
 """
 import argparse
 import math
+import multiprocessing
 import os
 import struct
 import zlib
@@ -15,27 +16,32 @@ SIZE = 250
 MAGENTA = (255, 0, 255)
 GREEN = (0, 255, 0)
 SETUP_KEY_INDEX = 253
+SCALES = (125, 150, 175, 200)
 
 
 # ---------------------------------------------------------------- raster
 
 class Canvas:
-    """Float RGB image; shapes are drawn from signed distances (pixels, negative inside)."""
+    """Float RGB image; shapes are drawn from signed distances (pixels, negative inside).
+    At a scale other than 1 shapes, boxes and colour functions stay in the 250-pixel design's
+    units and are sampled at each pixel's centre, so the edges are as sharp at every size."""
 
-    def __init__(self, w, h, colour=(0, 0, 0)):
-        self.w, self.h = w, h
+    def __init__(self, w, h, colour=(0, 0, 0), scale=1.0):
+        self.w, self.h, self.s = w, h, scale
         self.px = [list(map(float, colour)) for _ in range(w * h)]
         self.alpha = [0.0] * (w * h)
 
     def shape(self, sdf, colour, box=None, opacity=1.0, hard=False, grow=0.0):
         """Blends colour (an RGB triple or a function of x, y) where sdf < 0."""
-        x0, y0, x1, y1 = box or (0, 0, self.w, self.h)
+        s = self.s
+        x0, y0, x1, y1 = (v * s for v in box) if box else (0, 0, self.w, self.h)
         x0, y0 = max(0, int(x0) - 1), max(0, int(y0) - 1)
         x1, y1 = min(self.w, int(math.ceil(x1)) + 1), min(self.h, int(math.ceil(y1)) + 1)
         for y in range(y0, y1):
-            cy = y + 0.5
+            cy = (y + 0.5) / s
             for x in range(x0, x1):
-                d = sdf(x + 0.5, cy) - grow
+                cx = (x + 0.5) / s
+                d = (sdf(cx, cy) - grow) * s
                 if hard:
                     cov = 1.0 if d < 0 else 0.0
                 else:
@@ -44,7 +50,7 @@ class Canvas:
                 if cov <= 0:
                     continue
                 a = cov * opacity
-                c = colour(x + 0.5, cy) if callable(colour) else colour
+                c = colour(cx, cy) if callable(colour) else colour
                 p = self.px[y * self.w + x]
                 p[0] += (c[0] - p[0]) * a
                 p[1] += (c[1] - p[1]) * a
@@ -227,9 +233,9 @@ def draw_wordmark(c, x, y, colour):
     draw_text(c, 'FILTERS', x + width + 6, y + 4, 8, 1.5, ORANGE, tracking=0.8)
 
 
-def corner_key(x, y, radius):
-    """Is pixel (x, y) outside the rounded outline of the 250 x 250 skin?"""
-    return sd_round_rect(0, 0, SIZE, SIZE, radius)(x + 0.5, y + 0.5) > 0
+def corner_key(x, y, radius, size=SIZE):
+    """Is pixel (x, y) outside the rounded outline of the skin, size pixels square?"""
+    return sd_round_rect(0, 0, size, size, radius * size / SIZE)(x + 0.5, y + 0.5) > 0
 
 
 SETUP_RADIUS = 16
@@ -254,8 +260,28 @@ def setup_lattice(x, y):
     return False
 
 
-def setup_skin():
-    c = Canvas(SIZE, SIZE)
+def scaled_lattice(size):
+    """The lattice's key pixels at another size: every mark the same plus, its arms as wide
+    as the scale rounds to, centred where the design's mark lands."""
+    s = size / SIZE
+    arm = max(1, int(round(s)))
+    marks = [(x, y) for y in range(SIZE) for x in range(SIZE)
+             if setup_lattice(x, y) and all(setup_lattice(x + dx, y + dy) for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1)))]
+    keyed = set()
+    for cx, cy in marks:
+        px, py = (cx + 0.5) * s, (cy + 0.5) * s
+        left, top = int(round(px - 1.5 * arm)), int(round(py - 1.5 * arm))
+        bar_x, bar_y = int(round(px - arm / 2)), int(round(py - arm / 2))
+        for i in range(3 * arm):
+            for j in range(arm):
+                keyed.add((left + i, bar_y + j))
+                keyed.add((bar_x + j, top + i))
+    return keyed
+
+
+def setup_skin(size=SIZE):
+    scale = size / SIZE
+    c = Canvas(size, size, scale=scale)
     c.shape(sd_round_rect(0, 0, SIZE, SIZE, SETUP_RADIUS), vertical(NAVY_TOP, NAVY_BOTTOM, 0, SIZE), hard=True)
     # A faint bevel just inside the outline.
     c.shape(sd_intersect(sd_round_rect(1, 1, SIZE - 1, SIZE - 1, SETUP_RADIUS - 1),
@@ -269,10 +295,11 @@ def setup_skin():
     # Orange accent above the link band.
     c.shape(sd_round_rect(x0 + 4, y1 + 5, x1 - 4, y1 + 7, 1), ORANGE, opacity=0.9)
 
+    lattice = setup_lattice if size == SIZE else (lambda x, y, keyed=scaled_lattice(size): (x, y) in keyed)
     pixels = []
-    for y in range(SIZE):
-        for x in range(SIZE):
-            key = corner_key(x, y, SETUP_RADIUS) or setup_lattice(x, y)
+    for y in range(size):
+        for x in range(size):
+            key = corner_key(x, y, SETUP_RADIUS, size) or lattice(x, y)
             pixels.append(None if key else c.rgb(x, y))
     return pixels
 
@@ -283,14 +310,16 @@ YELLOW, BLACK = hexrgb('#ffcc00'), hexrgb('#141414')
 RED = hexrgb('#c8102e')
 
 
-def hazard(x, y):
-    """Diagonal yellow and black stripes, 11 pixels along x, with soft edges."""
-    t = (x + y) / 11.0
-    edge = (t - math.floor(t + 0.5)) * 11.0 / math.sqrt(2)  # signed distance to the nearest stripe edge
-    yellow = int(math.floor(t)) % 2 == 0
-    a = max(0.0, min(1.0, 0.5 + abs(edge)))
-    first, second = (YELLOW, BLACK) if yellow else (BLACK, YELLOW)
-    return tuple(f * a + g * (1 - a) for f, g in zip(first, second))
+def hazard_at(scale):
+    def hazard(x, y):
+        """Diagonal yellow and black stripes, 11 design pixels along x, with soft edges."""
+        t = (x + y) / 11.0
+        edge = (t - math.floor(t + 0.5)) * 11.0 / math.sqrt(2)  # signed distance to the nearest stripe edge
+        yellow = int(math.floor(t)) % 2 == 0
+        a = max(0.0, min(1.0, 0.5 + abs(edge) * scale))
+        first, second = (YELLOW, BLACK) if yellow else (BLACK, YELLOW)
+        return tuple(f * a + g * (1 - a) for f, g in zip(first, second))
+    return hazard
 
 
 def warning_triangle(c, cx, top, size):
@@ -326,9 +355,10 @@ def draw_filter(c, x0, y0, x1, y1):
         c.shape(sd_circle(dx, dy, r), hexrgb('#8a6d4a'), (dx - 3, dy - 3, dx + 3, dy + 3), opacity=0.85)
 
 
-def warning_skin():
-    c = Canvas(SIZE, SIZE)
-    c.shape(sd_round_rect(0, 0, SIZE, SIZE, WARN_RADIUS), hazard, hard=True)
+def warning_skin(size=SIZE):
+    scale = size / SIZE
+    c = Canvas(size, size, scale=scale)
+    c.shape(sd_round_rect(0, 0, SIZE, SIZE, WARN_RADIUS), hazard_at(scale), hard=True)
     inner = (STRIPE, STRIPE, SIZE - STRIPE, SIZE - STRIPE)
     c.shape(sd_round_rect(*inner, 7), BLACK)
     draw_emblem(c, 26, 27, 11, 2.8, 1.3, BLACK)
@@ -345,9 +375,9 @@ def warning_skin():
     draw_filter(c, 26, 158, 112, 202)
 
     pixels = []
-    for y in range(SIZE):
-        for x in range(SIZE):
-            if corner_key(x, y, WARN_RADIUS):
+    for y in range(size):
+        for x in range(size):
+            if corner_key(x, y, WARN_RADIUS, size):
                 pixels.append(None)
             else:
                 p = c.rgb(x, y)
@@ -426,19 +456,22 @@ HOTSPOT = (12, 9)
 def median_cut(counts, boxes):
     """Deterministic median cut of {rgb: count} into at most `boxes` colours.
     Returns (palette, {rgb: palette index})."""
+    def score(box):
+        if len(box) < 2:
+            return 0
+        return max(max(c[k] for c in box) - min(c[k] for c in box) for k in range(3)) * sum(counts[c] for c in box)
+
     work = [sorted(counts)]
+    scores = [score(work[0])]
     while len(work) < boxes:
         best, best_score = None, 0
-        for i, box in enumerate(work):
-            if len(box) < 2:
-                continue
-            ranges = [max(c[k] for c in box) - min(c[k] for c in box) for k in range(3)]
-            score = max(ranges) * sum(counts[c] for c in box)
-            if score > best_score:
-                best, best_score = i, score
+        for i, box_score in enumerate(scores):
+            if box_score > best_score:
+                best, best_score = i, box_score
         if best is None:
             break
         box = work.pop(best)
+        scores.pop(best)
         ranges = [max(c[k] for c in box) - min(c[k] for c in box) for k in range(3)]
         k = ranges.index(max(ranges))
         box.sort(key=lambda c: (c[k], c))
@@ -449,6 +482,7 @@ def median_cut(counts, boxes):
             if acc * 2 >= total:
                 break
         work[best:best] = [box[:cut], box[cut:]]
+        scores[best:best] = [score(box[:cut]), score(box[cut:])]
     palette, index = [], {}
     for i, box in enumerate(work):
         n = sum(counts[c] for c in box)
@@ -468,8 +502,39 @@ def colour_counts(pixels):
 
 # ---------------------------------------------------------------- file formats
 
-def info_header(w, h, bits, image_size=0):
-    return struct.pack('<IiiHHIIiiII', 40, w, h, 1, bits, 0, image_size, 0, 0, 0, 0)
+def info_header(w, h, bits, image_size=0, compression=0):
+    return struct.pack('<IiiHHIIiiII', 40, w, h, 1, bits, compression, image_size, 0, 0, 0, 0)
+
+
+BI_RLE8 = 1
+
+
+def rle8(rows):
+    """Bottom-up BI_RLE8 data from top-down rows of palette indices: runs of one colour as
+    (count, index), stretches of different ones in absolute mode, every pixel given."""
+    out = bytearray()
+    for row in reversed(rows):
+        x, n = 0, len(row)
+        while x < n:
+            run = 1
+            while x + run < n and run < 255 and row[x + run] == row[x]:
+                run += 1
+            if run >= 2:
+                out += bytes((run, row[x]))
+                x += run
+                continue
+            end = x + 1  # a stretch of literals, up to the next pair of equal pixels
+            while end < n and end - x < 255 and not (end + 1 < n and row[end] == row[end + 1]):
+                end += 1
+            if end - x < 3:
+                for v in row[x:end]:
+                    out += bytes((1, v))
+            else:
+                out += bytes((0, end - x)) + bytes(row[x:end]) + (b'\0' if (end - x) % 2 else b'')
+            x = end
+        out += b'\0\0'
+    out[-2:] = b'\0\1'
+    return bytes(out)
 
 
 def rgbquads(palette, entries):
@@ -517,6 +582,23 @@ def setup_bmp(pixels):
     dib = info_header(SIZE, SIZE, 8) + rgbquads(table, 256) + pack_rows(rows, 8)
     preview = [[table[v] for v in row] for row in rows]
     return dib, preview
+
+
+def scaled_bmp(pixels, size, key):
+    """Another scale's skin: 8 bits, the key colour at entry 253 alone, run-length coded."""
+    counts = colour_counts(pixels)
+    palette, index = median_cut(counts, 255)
+    slots = [i for i in range(256) if i != SETUP_KEY_INDEX][:len(palette)]
+    table = [(0, 0, 0)] * 256
+    for i, colour in zip(slots, palette):
+        table[i] = colour
+    table[SETUP_KEY_INDEX] = key
+    assert table.count(key) == 1
+    rows = [[SETUP_KEY_INDEX if p is None else slots[index[p]]
+             for p in pixels[y * size:(y + 1) * size]] for y in range(size)]
+    data = rle8(rows)
+    dib = info_header(size, size, 8, len(data), BI_RLE8) + rgbquads(table, 256) + data
+    return dib, [[table[v] for v in row] for row in rows]
 
 
 def warning_bmp(pixels):
@@ -627,6 +709,14 @@ def waveform_rows(samples, w=600, h=120):
 
 # ---------------------------------------------------------------- main
 
+def render_scaled(job):
+    name, percent = job
+    size = (SIZE * percent + 50) // 100
+    if name == 'kavribmp':
+        return scaled_bmp(setup_skin(size), size, MAGENTA)
+    return scaled_bmp(warning_skin(size), size, GREEN)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     here = os.path.dirname(os.path.abspath(__file__))
@@ -645,6 +735,12 @@ def main():
     write_bmp(os.path.join(args.out, 'kavriwarn.bmp'), warn_dib, 0)
 
     previews = {'kavribmp': (setup_preview, 2), 'kavriwarn': (warn_preview, 2)}
+    # Both skins again for 125, 150, 175 and 200 % (313, 375, 438 and 500 pixels), side by side.
+    jobs = [(name, percent) for percent in SCALES for name in ('kavribmp', 'kavriwarn')]
+    with multiprocessing.Pool(min(len(jobs), os.cpu_count() or 1)) as pool:
+        for (name, percent), (dib, preview) in zip(jobs, pool.map(render_scaled, jobs)):
+            write_bmp(os.path.join(args.out, '%s%d.bmp' % (name, percent)), dib, 256)
+            previews['%s%d' % (name, percent)] = (preview, 1)
     # Group 2 holds images 1-6, WARNING 7-12 and KAVRICON 13-18: 48, 32, 16 px at 4 then 8 bits.
     next_id = 1
     for group, colours in (('group2', ORANGE_STAR), ('warning', RED_STAR), ('kavricon', ORANGE_STAR)):

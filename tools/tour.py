@@ -15,6 +15,32 @@ def shown_windows():
     return set(run('xdotool', 'search', '--onlyvisible', '--class', '').split())
 
 
+def at_150_percent(shot):
+    """The warning and Setup again with Windows set to 150 % (144 DPI), which Wine reads
+    when its server starts; a second start opens Setup."""
+    run('wine', 'reg', 'add', r'HKCU\Control Panel\Desktop', '/v', 'LogPixels', '/t', 'REG_DWORD', '/d', '144', '/f')
+    run('wineserver', '-k')
+    run('wineserver', '-w')
+    set_settings(**due_today())
+    program = Program(sys.argv[1])
+    try:
+        warning = wait_for(lambda: dialogs(375), 30)
+        if warning:
+            time.sleep(0.3)
+            shot('6-warning-150-percent.png')
+            press(warning[0][0], 'Return')
+            wait_for(lambda: not dialogs(375), 10)
+        second = Program(sys.argv[1])
+        setup = wait_for(lambda: dialogs(375), 20)
+        if setup:
+            time.sleep(0.3)
+            shot('7-setup-150-percent.png')
+            press(setup[0][0], 'Escape')
+        second.wait(15)
+    finally:
+        program.stop()
+
+
 def main():
     exe, out = sys.argv[1], sys.argv[2]
     os.makedirs(out, exist_ok=True)
@@ -73,6 +99,7 @@ def main():
         print('program exited with code %s' % code)
     finally:
         program.stop()
+    at_150_percent(shot)
     print('screenshots:')
     for path in shots:
         print('  ' + os.path.abspath(path))

@@ -59,6 +59,7 @@ INT_PTR CALLBACK SetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     switch (message) {
     case WM_INITDIALOG:
         CreateDialogSkin(dialog, "KAVRIBMP");
+        InitDialogDpi(dialog, "KAVRIBMP");
         SetWindowTextA(dialog, SETUP_TITLE);
         InitSetupLists(dialog);
         SizeSkinnedDialog(dialog);

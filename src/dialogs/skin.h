@@ -28,6 +28,10 @@ struct DialogSkin {
     HCURSOR arrowCursor; /* shared system arrow, never destroyed */
     int overLink;
     int linkPressed;
+    int dpi;            /* what the dialog is laid out and drawn for */
+    int fontDpi;        /* what the template's font was made for */
+    HFONT font;         /* the controls' font made for dpi, or null for the template's */
+    LPCSTR skinName;    /* the artwork's resource name, for another scale */
 };
 
 HBITMAP LoadSkinBitmap(LPCSTR name, HINSTANCE instance, HPALETTE *palette);
@@ -69,6 +73,16 @@ struct MonitorView {
 int ChooseMonitor(const MonitorView *view);
 void CentreOnWorkMonitor(HWND window);
 void KeepOnMonitors(HWND window);
+/* Scale: every pixel measure above is at 96 DPI and scales with the dialog's DPI. */
+void BecomeDpiAware(void);
+int WindowDpi(HWND window);
+int ScaleToDpi(int pixels, int dpi);
+int ArtworkSize(int percent);
+HBITMAP LoadArtworkForDpi(LPCSTR name, int dpi, HPALETTE *palette);
+void InitDialogDpi(HWND dialog, LPCSTR skinName);
+void ChangeDialogDpi(HWND dialog, DialogSkin *skin, int dpi, const RECT *suggested);
+void SetControlsFont(HWND dialog, DialogSkin *skin, HFONT font);
+void FreeDialogFont(DialogSkin *skin);
 
 INT_PTR CALLBACK SetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -48,10 +48,12 @@ void CenterWindow(HWND window)
     CentreOnWorkMonitor(window);
 }
 
-/* Both dialogs are exactly the skin's size, whatever the dialog font. */
+/* Both dialogs are exactly the skin's size at their DPI, whatever the dialog font. */
 void SizeSkinnedDialog(HWND dialog)
 {
-    MoveWindow(dialog, 0, 0, SKIN_SIZE, SKIN_SIZE, FALSE);
+    DialogSkin *skin = DialogSkinOf(dialog);
+    int size = ScaleToDpi(SKIN_SIZE, skin ? skin->dpi : USER_DEFAULT_SCREEN_DPI);
+    MoveWindow(dialog, 0, 0, size, size, FALSE);
 }
 
 /* Pixels each side of a push button's text: its 3D edge and the focus rectangle inside it. */
@@ -148,24 +150,110 @@ static void Widen(HWND dialog, HWND control, int by, BOOL leftwards)
                  box.bottom - box.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-/* Widens each label and push button whose text does not show whole in the dialog's font:
-   the template's widths leave a pixel or two, which another font version or size takes.
-   Where everything fits, nothing moves. A grown button stays inside the dialog. */
-void FitControlsToText(HWND dialog)
+/* Gives a label the height of the lines its text takes at its width, where that is more. */
+static void GrowToLines(HWND control)
+{
+    RECT client;
+    GetClientRect(control, &client);
+    LONG style = GetWindowLongA(control, GWL_STYLE);
+    UINT format = DT_EXPANDTABS | (style & SS_NOPREFIX ? DT_NOPREFIX : 0) |
+                  ((style & SS_TYPEMASK) <= SS_RIGHT ? DT_WORDBREAK : DT_SINGLELINE);
+    int lines = TextRect(control, format, client.right).bottom;
+    if (lines <= client.bottom)
+        return;
+    RECT box = ChildBox(control);
+    SetWindowPos(control, NULL, 0, 0, box.right - box.left, box.bottom - box.top + lines - client.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+/* One pass in the controls' font: each label and push button whose text does not show
+   whole grows to it; a grown button stays inside the panel. */
+static void FitPass(HWND dialog, RECT panel)
+{
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        FitKind kind = FitKindOf(child);
+        int missing = kind == FIT_LABEL || kind == FIT_BUTTON ? MissingWidth(child, kind) : 0;
+        if (missing > 0)
+            Widen(dialog, child, missing,
+                  kind == FIT_LABEL && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_RIGHT);
+        if (kind == FIT_LABEL)
+            GrowToLines(child);
+        RECT box = ChildBox(child);
+        if (kind == FIT_BUTTON && box.right > panel.right)
+            SetWindowPos(child, NULL, box.left - (box.right - panel.right), box.top, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+/* Whole and inside: every control within the panel (the link within the window), and no
+   two overlapping unless a group box holds the other. */
+static BOOL LayoutFits(HWND dialog, RECT panel)
 {
     RECT client;
     GetClientRect(dialog, &client);
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT box = ChildBox(child), both;
+        const RECT *room = GetDlgCtrlID(child) == IDC_LINK ? &client : &panel;
+        UnionRect(&both, &box, room);
         FitKind kind = FitKindOf(child);
-        int missing = kind == FIT_LABEL || kind == FIT_BUTTON ? MissingWidth(child, kind) : 0;
-        if (missing <= 0)
-            continue;
-        Widen(dialog, child, missing,
-              kind == FIT_LABEL && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_RIGHT);
-        RECT box = ChildBox(child);
-        if (kind == FIT_BUTTON && box.right > client.right)
-            SetWindowPos(child, NULL, box.left - (box.right - client.right), box.top, 0, 0,
-                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        if (!EqualRect(&both, room) || ((kind == FIT_LABEL || kind == FIT_BUTTON) && MissingWidth(child, kind) > 0))
+            return FALSE;
+        for (HWND other = GetWindow(dialog, GW_CHILD); other != child; other = GetWindow(other, GW_HWNDNEXT)) {
+            RECT o = ChildBox(other), around;
+            UnionRect(&around, &box, &o);
+            if (IntersectRect(&both, &box, &o) && !(kind == FIT_GROUP && EqualRect(&around, &box)) &&
+                !(FitKindOf(other) == FIT_GROUP && EqualRect(&around, &o)))
+                return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+#define FIT_MAX_CONTROLS 32
+#define FIT_SMALLEST_FONT 60 /* per cent of the font the dialog was given */
+
+/* Makes every text show whole inside the skin's panel in whatever font the dialog has:
+   labels and buttons grow to their texts, and what is beyond them on the line moves
+   along. Where that does not fit (a wider font, a larger one), the font steps down a
+   pixel at a time and the fitting starts again from the layout as it was. Where
+   everything fits, nothing moves. */
+void FitControlsToText(HWND dialog)
+{
+    DialogSkin *skin = DialogSkinOf(dialog);
+    RECT panel;
+    GetClientRect(dialog, &panel);
+    int inset = ScaleToDpi(SKIN_PANEL_INSET, skin ? skin->dpi : 0);
+    InflateRect(&panel, -inset, -inset);
+    HWND controls[FIT_MAX_CONTROLS];
+    RECT laidOut[FIT_MAX_CONTROLS];
+    int count = 0;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child && count < FIT_MAX_CONTROLS;
+         child = GetWindow(child, GW_HWNDNEXT), count++) {
+        controls[count] = child;
+        laidOut[count] = ChildBox(child);
+    }
+    LOGFONTA font;
+    HFONT given = (HFONT) SendMessageA(controls[0], WM_GETFONT, 0, 0);
+    if (!count || !skin || !given || !GetObjectA(given, sizeof font, &font)) {
+        if (count)
+            FitPass(dialog, panel);
+        return;
+    }
+    int height = font.lfHeight, smallest = MulDiv(height, FIT_SMALLEST_FONT, 100);
+    for (;;) {
+        FitPass(dialog, panel);
+        if (LayoutFits(dialog, panel) || height == smallest)
+            return;
+        for (int i = 0; i < count; i++) { /* only texts change size: a list keeps its dropped height */
+            FitKind kind = FitKindOf(controls[i]);
+            SetWindowPos(controls[i], NULL, laidOut[i].left, laidOut[i].top, laidOut[i].right - laidOut[i].left,
+                         laidOut[i].bottom - laidOut[i].top,
+                         SWP_NOZORDER | SWP_NOACTIVATE | (kind == FIT_LABEL || kind == FIT_BUTTON ? 0 : SWP_NOSIZE));
+        }
+        height += height < 0 ? 1 : -1;
+        font.lfHeight = height;
+        font.lfWidth = 0;
+        SetControlsFont(dialog, skin, CreateFontIndirectA(&font));
     }
 }
 
@@ -249,7 +337,8 @@ INT_PTR SkinnedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         HDC dc = (HDC) wParam;
         RECT panel;
         GetClientRect(dialog, &panel);
-        InflateRect(&panel, -SKIN_PANEL_INSET, -SKIN_PANEL_INSET);
+        int inset = ScaleToDpi(SKIN_PANEL_INSET, skin->dpi);
+        InflateRect(&panel, -inset, -inset);
         FillRect(dc, &panel, (HBRUSH) GetStockObject(WHITE_BRUSH));
         PaintSkin(dc, skin->bitmap, skin->palette, key);
         return DialogResult(dialog, (LONG_PTR) GetStockObject(NULL_BRUSH));
@@ -284,7 +373,17 @@ INT_PTR SkinnedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
     case WM_DISPLAYCHANGE:
         KeepOnMonitors(dialog);
         return 0;
+    case WM_GETDPISCALEDSIZE: { /* so that Windows suggests exactly the size the dialog takes */
+        SIZE *size = (SIZE *) lParam;
+        size->cx = size->cy = ScaleToDpi(SKIN_SIZE, LOWORD(wParam));
+        return DialogResult(dialog, TRUE);
+    }
+    case WM_DPICHANGED:
+        ChangeDialogDpi(dialog, skin, LOWORD(wParam), (const RECT *) lParam);
+        FitControlsToText(dialog);
+        return TRUE;
     case WM_DESTROY:
+        FreeDialogFont(skin);
         FreeSkin(skin);
         SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
         free(skin);

@@ -10,13 +10,24 @@
 #define WARNING_LATER_Y 158
 
 /* Later, made here so that the template stays as it always was: a push button of OK's size
-   in the dialog's font, last in the tab order, so OK stays the default. */
+   in the controls' font, last in the tab order, so OK stays the default. */
 static void AddLaterButton(HWND dialog)
 {
-    HWND later = CreateWindowExA(0, "BUTTON", "Later", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                                 WARNING_OK_X, WARNING_LATER_Y, WARNING_OK_WIDTH, WARNING_OK_HEIGHT, dialog,
-                                 (HMENU) IDC_LATER, hInst, NULL);
-    SendMessageA(later, WM_SETFONT, SendMessageA(dialog, WM_GETFONT, 0, 0), FALSE);
+    HWND later = CreateWindowExA(0, "BUTTON", "Later", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0,
+                                 0, 0, dialog, (HMENU) IDC_LATER, hInst, NULL);
+    SendMessageA(later, WM_SETFONT, SendDlgItemMessageA(dialog, IDOK, WM_GETFONT, 0, 0), FALSE);
+}
+
+/* Pixels at 96 DPI, scaled with the dialog, so the buttons sit in the room the skin leaves
+   whatever the font. */
+static void PlaceWarningButtons(HWND dialog)
+{
+    DialogSkin *skin = DialogSkinOf(dialog);
+    int dpi = skin ? skin->dpi : USER_DEFAULT_SCREEN_DPI;
+    int x = ScaleToDpi(WARNING_OK_X, dpi), width = ScaleToDpi(WARNING_OK_WIDTH, dpi);
+    int height = ScaleToDpi(WARNING_OK_HEIGHT, dpi);
+    MoveWindow(GetDlgItem(dialog, IDOK), x, ScaleToDpi(WARNING_OK_Y, dpi), width, height, FALSE);
+    MoveWindow(GetDlgItem(dialog, IDC_LATER), x, ScaleToDpi(WARNING_LATER_Y, dpi), width, height, FALSE);
 }
 
 /* Later's menu, opened below the button: when the warning comes again, or 0 when the menu
@@ -42,11 +53,11 @@ INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     switch (message) {
     case WM_INITDIALOG:
         CreateDialogSkin(dialog, "KAVRIWARN");
+        InitDialogDpi(dialog, "KAVRIWARN");
         SetWindowTextA(dialog, WARNING_TITLE);
         SizeSkinnedDialog(dialog);
-        /* Pixels, so the buttons sit in the room the skin leaves whatever the font. */
-        MoveWindow(GetDlgItem(dialog, IDOK), WARNING_OK_X, WARNING_OK_Y, WARNING_OK_WIDTH, WARNING_OK_HEIGHT, FALSE);
         AddLaterButton(dialog);
+        PlaceWarningButtons(dialog);
         FitControlsToText(dialog);
         CenterWindow(dialog);
         return TRUE;
@@ -62,6 +73,13 @@ INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         }
         }
         break;
+    case WM_DPICHANGED: /* onto a monitor of another scale */
+        if (DialogSkinOf(dialog)) {
+            ChangeDialogDpi(dialog, DialogSkinOf(dialog), LOWORD(wParam), (const RECT *) lParam);
+            PlaceWarningButtons(dialog);
+            FitControlsToText(dialog);
+        }
+        return TRUE;
     case WM_WINDOWPOSCHANGED: /* shown at last: a second start that came meanwhile brings it forward */
         if ((((WINDOWPOS *) lParam)->flags & SWP_SHOWWINDOW) && warningForwardWanted) {
             warningForwardWanted = FALSE;

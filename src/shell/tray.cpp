@@ -79,10 +79,26 @@ void UpdateTrayTip(HWND window)
         lstrcpynA(trayTip, tipWanted, sizeof trayTip);
 }
 
+typedef UINT(WINAPI *DpiForWindowProc)(HWND window);
+typedef int(WINAPI *MetricForDpiProc)(int index, UINT dpi);
+
+/* The notification area's icon size: the small-icon metric at the window's DPI where
+   Windows can say it (10, 1607 on), else at the system's. */
+static int TrayIconSize(HWND window, int metric)
+{
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    DpiForWindowProc forWindow = (DpiForWindowProc) (void (*)(void)) GetProcAddress(user32, "GetDpiForWindow");
+    MetricForDpiProc forDpi = (MetricForDpiProc) (void (*)(void)) GetProcAddress(user32, "GetSystemMetricsForDpi");
+    UINT dpi = forWindow ? forWindow(window) : 0;
+    return forDpi && dpi ? forDpi(metric, dpi) : GetSystemMetrics(metric);
+}
+
 /* Adds icon 1 with its tooltip; the menu is loaded once and kept until removal. */
 BOOL AddTrayIcon(HWND window)
 {
-    HICON icon = LoadIconA(hInst, "KAVRICON");
+    /* Our own copy, made from the image nearest that size, which is ours to destroy. */
+    HICON icon = (HICON) LoadImageA(hInst, "KAVRICON", IMAGE_ICON, TrayIconSize(window, SM_CXSMICON),
+                                    TrayIconSize(window, SM_CYSMICON), 0);
     if (!trayMenu) {
         trayMenu = LoadMenuA(hInst, "QUILMAREN");
         trayPopup = GetSubMenu(trayMenu, 0);

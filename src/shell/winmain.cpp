@@ -1,5 +1,6 @@
 #include "reminder.h"
 #include "shell.h"
+#include "skin.h"
 
 typedef BOOL(WINAPI *SetDefaultDllDirectoriesProc)(DWORD flags);
 
@@ -21,6 +22,7 @@ static void RestrictDllSearch(void)
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     RestrictDllSearch();
+    BecomeDpiAware(); /* before the first window */
     /* Never closed: the system releases it when the process ends, however it ends. Where
        it cannot be made at all, the program runs as it always did. Denied means it exists
        and a copy started as administrator made it. */

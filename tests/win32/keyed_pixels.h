@@ -39,30 +39,31 @@ inline std::vector<DWORD> BitmapPixels(HBITMAP bitmap, int width = SKIN_SIZE, in
     return pixels;
 }
 
-inline void FillBackground(HBITMAP bitmap)
+inline void FillBackground(HBITMAP bitmap, int size = SKIN_SIZE)
 {
-    std::vector<DWORD> pixels(SKIN_SIZE * SKIN_SIZE);
-    for (int y = 0; y < SKIN_SIZE; y++)
-        for (int x = 0; x < SKIN_SIZE; x++)
-            pixels[y * SKIN_SIZE + x] = Background(x, y);
-    BITMAPINFO info = TopDown32(SKIN_SIZE, SKIN_SIZE);
+    std::vector<DWORD> pixels(size * size);
+    for (int y = 0; y < size; y++)
+        for (int x = 0; x < size; x++)
+            pixels[y * size + x] = Background(x, y);
+    BITMAPINFO info = TopDown32(size, size);
     HDC screen = GetDC(NULL);
-    SetDIBits(screen, bitmap, 0, SKIN_SIZE, pixels.data(), &info, DIB_RGB_COLORS);
+    SetDIBits(screen, bitmap, 0, size, pixels.data(), &info, DIB_RGB_COLORS);
     ReleaseDC(NULL, screen);
 }
 
 /* How many painted pixels are wrong; counts the skin's key pixels on the way. */
-inline int KeyedMismatches(const DWORD *painted, const std::vector<DWORD> &skin, DWORD key, int *keyPixels)
+inline int KeyedMismatches(const DWORD *painted, const std::vector<DWORD> &skin, DWORD key, int *keyPixels,
+                           int size = SKIN_SIZE)
 {
     int wrong = 0;
     *keyPixels = 0;
-    for (int y = 0; y < SKIN_SIZE; y++)
-        for (int x = 0; x < SKIN_SIZE; x++) {
-            DWORD source = skin[y * SKIN_SIZE + x];
+    for (int y = 0; y < size; y++)
+        for (int x = 0; x < size; x++) {
+            DWORD source = skin[y * size + x];
             bool keyed = source == key;
             *keyPixels += keyed;
             DWORD expected = keyed ? Background(x, y) : source;
-            wrong += (painted[y * SKIN_SIZE + x] & 0xFFFFFF) != expected;
+            wrong += (painted[y * size + x] & 0xFFFFFF) != expected;
         }
     return wrong;
 }

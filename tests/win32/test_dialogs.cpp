@@ -476,6 +476,118 @@ TEST_F(Dialogs, EveryTextShowsWholeAndNoControlsOverlapAtEachShellFontSize)
         }
 }
 
+/* A copy of a dialog template in another face: "DejaVu Sans" is as long as "MS Shell Dlg"
+   once aligned, so the controls stay where they were. */
+std::vector<BYTE> WithFace(int id, const wchar_t *face)
+{
+    std::vector<BYTE> copy = WithPointSize(id, 8);
+    wchar_t *name = (wchar_t *) &copy[38];
+    EXPECT_EQ(wcscmp(name, L"MS Shell Dlg"), 0);
+    EXPECT_LE(wcslen(face), wcslen(name));
+    memset(name, 0, 26);
+    wcscpy(name, face);
+    return copy;
+}
+
+int layoutDpi;
+bool layoutWide;
+
+TEST_F(Dialogs, AtEveryDpiAndInAWiderFontEveryTextShowsWholeInsideThePanel)
+{
+    /* DejaVu Sans is what Wine gives "MS Shell Dlg" without Tahoma: about 15 % wider. */
+    for (const wchar_t *face : {L"MS Shell Dlg", L"DejaVu Sans"})
+        for (int dpi : {96, 120, 144, 192})
+            for (auto dialog : {std::make_pair(IDD_SETUP, SetupDlgProc), std::make_pair(IDD_WARNING, WarningDlgProc)}) {
+                SCOPED_TRACE("dialog " + std::to_string(dialog.first) + " at " + std::to_string(dpi) + " DPI in " +
+                             (face[0] == 'D' ? "DejaVu Sans" : "Tahoma"));
+                templateCopy = WithFace(dialog.first, face);
+                copyProc = dialog.second;
+                layoutDpi = dpi;
+                layoutWide = face[0] == 'D';
+                auto show = [] {
+                    DialogBoxIndirectParamA(hInst, (LPCDLGTEMPLATEA) templateCopy.data(), GetDesktopWindow(), copyProc, 0);
+                };
+                RunModal(show, [](HWND dialog) {
+                    HDC dc = GetDC(dialog);
+                    HGDIOBJ old = SelectObject(dc, (HFONT) SendMessageA(dialog, WM_GETFONT, 0, 0));
+                    char face[LF_FACESIZE];
+                    GetTextFaceA(dc, sizeof face, face);
+                    EXPECT_TRUE(!layoutWide || !strcmp(face, "DejaVu Sans")) << face;
+                    SelectObject(dc, old);
+                    ReleaseDC(dialog, dc);
+                    RECT at;
+                    GetWindowRect(dialog, &at);
+                    OffsetRect(&at, 7, 5); /* where Windows would have it */
+                    SendMessageA(dialog, WM_DPICHANGED, MAKEWPARAM(layoutDpi, layoutDpi), (LPARAM) &at);
+                    RECT now, inside;
+                    GetWindowRect(dialog, &now);
+                    EXPECT_TRUE(now.left == at.left && now.top == at.top);
+                    EXPECT_EQ(now.right - now.left, MulDiv(SKIN_SIZE, layoutDpi, 96));
+                    EXPECT_EQ(now.bottom - now.top, MulDiv(SKIN_SIZE, layoutDpi, 96));
+                    GetClientRect(dialog, &inside);
+                    InflateRect(&inside, -MulDiv(SKIN_PANEL_INSET, layoutDpi, 96), -MulDiv(SKIN_PANEL_INSET, layoutDpi, 96));
+                    std::vector<RECT> boxes = ExpectEveryTextWholeAndNoOverlap(dialog);
+                    HWND c = GetWindow(dialog, GW_CHILD);
+                    for (size_t i = 0; i < boxes.size(); i++, c = GetWindow(c, GW_HWNDNEXT)) {
+                        RECT both, room = inside; /* the link, white on the frame: inside the window */
+                        if (GetDlgCtrlID(c) == IDC_LINK)
+                            GetClientRect(dialog, &room);
+                        UnionRect(&both, &boxes[i], &room);
+                        EXPECT_TRUE(EqualRect(&both, &room)) << "control " << i << " outside";
+                    }
+                    SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+                });
+            }
+}
+
+TEST_F(Dialogs, OnAnotherMonitorsDpiTheWarningTakesItsArtworkFontAndPlacesAndPaintsIt)
+{
+    RunModal(ShowWarning, [](HWND dialog) {
+        DialogSkin *skin = DialogSkinOf(dialog);
+        LOGFONTA before, after;
+        GetObjectA((HFONT) SendDlgItemMessageA(dialog, IDOK, WM_GETFONT, 0, 0), sizeof before, &before);
+        RECT at = {40, 30, 0, 0}; /* Wine has one DPI: what Windows sends on a move to a 150 % monitor */
+        SendMessageA(dialog, WM_DPICHANGED, MAKEWPARAM(144, 144), (LPARAM) &at);
+        BITMAP art;
+        GetObjectA(skin->bitmap, sizeof art, &art);
+        EXPECT_EQ(art.bmWidth, 375);
+        RECT ok = ChildRect(dialog, IDOK), later = ChildRect(dialog, IDC_LATER);
+        EXPECT_TRUE(ok.left == 195 && ok.top == 279 && ok.right == 315 && ok.bottom == 312);
+        EXPECT_TRUE(later.left == 195 && later.top == 237 && later.right == 315);
+        GetObjectA((HFONT) SendDlgItemMessageA(dialog, IDC_LINK, WM_GETFONT, 0, 0), sizeof after, &after);
+        EXPECT_EQ(after.lfHeight, MulDiv(before.lfHeight, 144, 96));
+
+        /* Painted, it is the generator's 150 % artwork wherever that is not green. */
+        Surface painted = MakeSurface(375), drawn = MakeSurface(375);
+        for (int i = 0; i < 375 * 375; i++)
+            painted.bits[i] = 0x123456;
+        SendMessageA(dialog, WM_CTLCOLORDLG, (WPARAM) painted.dc, (LPARAM) dialog);
+        HRSRC found = FindResourceA(hInst, "KAVRIWARN150", (LPCSTR) RT_BITMAP);
+        const BITMAPINFOHEADER *header = (const BITMAPINFOHEADER *) LockResource(LoadResource(hInst, found));
+        StretchDIBits(drawn.dc, 0, 0, 375, 375, 0, 0, 375, 375, (const BYTE *) header + 40 + 256 * 4,
+                      (const BITMAPINFO *) header, DIB_RGB_COLORS, SRCCOPY);
+        GdiFlush();
+        int wrong = 0, keyed = 0, green = 0;
+        for (int i = 0; i < 375 * 375; i++) {
+            DWORD want = drawn.bits[i] & 0xFFFFFF, got = painted.bits[i] & 0xFFFFFF;
+            keyed += want == 0x00FF00;
+            wrong += want != 0x00FF00 && got != want;
+            green += got == 0x00FF00;
+        }
+        EXPECT_GT(keyed, 0);
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(green, 0);
+        FreeSurface(painted);
+        FreeSurface(drawn);
+
+        SendMessageA(dialog, WM_DPICHANGED, MAKEWPARAM(96, 96), (LPARAM) &at); /* and back */
+        GetObjectA(skin->bitmap, sizeof art, &art);
+        EXPECT_EQ(art.bmWidth, SKIN_SIZE);
+        EXPECT_EQ(ChildRect(dialog, IDOK).left, 130);
+        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+}
+
 TEST_F(Dialogs, OutgrownButtonsStayInTheDialogAndARightAlignedLabelGrowsLeftwards)
 {
     RunModal(ShowWarning, [](HWND dialog) {

@@ -54,6 +54,8 @@ TEST(Resources, ExactlyTheNamedSetInUsEnglish)
     };
     for (int id = 1; id <= 18; id++)
         expected.insert("#3/#" + std::to_string(id));
+    for (const char *scale : {"125", "150", "175", "200"})
+        expected.insert({std::string("#2/KAVRIBMP") + scale, std::string("#2/KAVRIWARN") + scale});
     EXPECT_EQ(found.entries, expected);
     EXPECT_EQ(found.languages, std::set<WORD>{1033});
 }

@@ -48,6 +48,8 @@ void RemoveTrayIcon(HWND window);
 void OnTrayNotify(HWND window, WPARAM iconId, LPARAM mouseMessage);
 void OpenSetup(HWND window);
 void OpenReadMe(HWND window);
+BOOL OpenThroughShell(HWND owner, LPCWSTR what, LPCWSTR target, int show);
+void SayCannotOpen(HWND owner, LPCWSTR what, LPCWSTR target);
 
 /* Supplied by the dialogs: the modal Setup dialog, and an open dialog brought to the front. */
 void ShowSetup(void);

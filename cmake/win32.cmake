@@ -11,10 +11,15 @@ add_library(reminder STATIC ${REMINDER_SOURCES})
 target_include_directories(reminder PUBLIC src/reminder)
 target_link_libraries(reminder PUBLIC advapi32)
 
+# The shell's "open", which both Help and the dialogs' link use.
+add_library(opening STATIC src/shell/open.cpp)
+target_include_directories(opening PUBLIC src/shell res)
+target_link_libraries(opening PUBLIC reminder user32 shell32)
+
 # Everything but the entry point, so the Win32 tests can drive the same code.
 add_library(shell OBJECT src/shell/mainwnd.cpp src/shell/tray.cpp src/shell/tooltip.cpp src/shell/help.cpp)
 target_include_directories(shell PUBLIC src/shell res)
-target_link_libraries(shell PUBLIC reminder user32 shell32)
+target_link_libraries(shell PUBLIC reminder opening user32 shell32)
 
 add_library(dialogs OBJECT
     src/dialogs/skin.cpp
@@ -24,7 +29,7 @@ add_library(dialogs OBJECT
     src/dialogs/setup.cpp
     src/dialogs/warning.cpp)
 target_include_directories(dialogs PUBLIC src/dialogs res)
-target_link_libraries(dialogs PUBLIC reminder user32 gdi32 shell32)
+target_link_libraries(dialogs PUBLIC reminder opening user32 gdi32 shell32)
 
 file(GLOB ASSETS CONFIGURE_DEPENDS res/assets/* res/*.manifest)
 set_source_files_properties(res/quilmaren.rc PROPERTIES OBJECT_DEPENDS "${ASSETS};${CMAKE_SOURCE_DIR}/res/resource.h")

@@ -8,9 +8,10 @@ import pefile
 
 EXE = None
 SYSTEM_DLLS = {'advapi32.dll', 'gdi32.dll', 'kernel32.dll', 'msvcrt.dll', 'shell32.dll', 'user32.dll'}
-# Loaded when the first alarm sounds, from the system directory only: a static import would be
-# searched for in the program's folder first, and would cost every idle copy its memory.
-LOADED_LATER = {'winmm.dll'}
+# Loaded when the first alarm sounds or the first "open" runs, from the system directory only: a
+# static import would be searched for in the program's folder first (winmm), and would cost
+# every idle copy its memory.
+LOADED_LATER = {'winmm.dll', 'ole32.dll'}
 
 
 class Hardening(unittest.TestCase):

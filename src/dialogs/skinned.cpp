@@ -1,5 +1,6 @@
 #include "reminder.h"
 #include "resource.h"
+#include "shell.h"
 #include "skin.h"
 
 #include <shellapi.h>
@@ -35,8 +36,12 @@ void FreeSkin(DialogSkin *skin)
         if (skin->palette)
             DeleteObject(skin->palette);
     }
-    if (skin->handCursor)
+    if (skin->handCursor) {
+        /* One closed from the keyboard may still show it: a cursor in use is not destroyed. */
+        if (GetCursor() == skin->handCursor)
+            SetCursor(skin->arrowCursor);
         DestroyCursor(skin->handCursor);
+    }
     skin->bitmap = NULL;
     skin->palette = NULL;
     skin->handCursor = NULL;
@@ -307,13 +312,13 @@ static BOOL PointOnLink(HWND dialog, POINT screen)
 static void OpenLink(HWND dialog, DialogSkin *skin)
 {
     HWND link = GetDlgItem(dialog, IDC_LINK);
-    char text[LINK_TEXT_SIZE] = {0};
+    WCHAR text[LINK_TEXT_SIZE] = {0};
 
     skin->linkPressed = 1;
     InvalidateRect(link, NULL, FALSE);
     UpdateWindow(link);
-    SendMessageA(link, WM_GETTEXT, LINK_TEXT_SIZE, (LPARAM) text);
-    ShellExecuteA(dialog, "open", text, NULL, NULL, SW_SHOWDEFAULT);
+    SendMessageW(link, WM_GETTEXT, LINK_TEXT_SIZE, (LPARAM) text);
+    OpenThroughShell(dialog, L"The address", text, SW_SHOWDEFAULT);
     skin->linkPressed = 0;
     InvalidateRect(link, NULL, FALSE);
     UpdateWindow(link);

@@ -195,14 +195,17 @@ HMODULE LoadSystemLibrary(LPCSTR name)
     if (module || GetLastError() != ERROR_INVALID_PARAMETER)
         return module;
 
-    /* The flag is unknown before KB2533623: name the file by its full path instead. */
-    char path[MAX_PATH];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    if (length == 0 || length + 1 + lstrlenA(name) >= MAX_PATH)
+    /* The flag is unknown before KB2533623: name the file by its full path instead, in wide
+       characters, as Windows may be installed in a folder the code page cannot spell. */
+    WCHAR path[MAX_PATH];
+    UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    int size = lstrlenA(name);
+    if (length == 0 || length + 1 + size >= MAX_PATH)
         return NULL;
-    path[length] = '\\';
-    lstrcpynA(path + length + 1, name, MAX_PATH - length - 1);
-    return LoadLibraryA(path);
+    path[length] = L'\\';
+    for (int i = 0; i <= size; i++)
+        path[length + 1 + i] = (unsigned char) name[i]; /* our DLLs' names are ASCII */
+    return LoadLibraryW(path);
 }
 
 /* Plays the alarm synchronously. winmm is loaded when the first alarm sounds: linked in,

@@ -15,6 +15,9 @@ static BOOL sessionWatched;  /* registered for the session's lock and connection
 typedef BOOL(WINAPI *MessageFilterProc)(HWND window, UINT message, DWORD action, void *info);
 typedef BOOL(WINAPI *SessionRegisterProc)(HWND window, DWORD flags);
 typedef BOOL(WINAPI *SessionUnregisterProc)(HWND window);
+typedef BOOL(WINAPI *SessionQueryProc)(HANDLE server, DWORD session, WTS_INFO_CLASS what, LPWSTR *answer,
+                                       DWORD *bytes);
+typedef void(WINAPI *SessionFreeProc)(PVOID memory);
 
 /* The hidden window's class; its menu is the tray menu's resource. */
 void RegisterMainWindowClass(HINSTANCE instance)
@@ -63,14 +66,17 @@ static void OnAnotherStart(HWND window)
         OpenSetup(window);
 }
 
-/* A copy started as administrator still hears a second start, which runs with less: only
-   the hand-over's message is let through. Looked up at run time, being newer than Vista. */
+/* A copy started as administrator still hears what runs with less: a second start's
+   hand-over, and Explorer's, which recreates the notification area and reports clicks on
+   the icon. Looked up at run time, being newer than Vista. */
 static void AcceptHandOver(HWND window)
 {
     MessageFilterProc allow = (MessageFilterProc) (void (*)(void)) GetProcAddress(
         GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx");
-    if (allow)
-        allow(window, WM_ANOTHERSTART, MSGFLT_ALLOW, NULL);
+    UINT heard[] = {WM_ANOTHERSTART, taskbarCreated, WM_TRAYNOTIFY};
+    for (int i = 0; allow && i < 3; i++)
+        if (heard[i])
+            allow(window, heard[i], MSGFLT_ALLOW, NULL);
 }
 
 /* Asks Windows to tell the window when the session is locked, unlocked, disconnected or
@@ -102,6 +108,39 @@ static void UnwatchSession(HWND window)
     sessionWatched = FALSE;
 }
 
+/* Is the session's connection active? FALSE also when Windows does not say. */
+static BOOL SessionConnected(void)
+{
+    HMODULE wtsapi = GetModuleHandleA("wtsapi32.dll");
+    if (!wtsapi)
+        return FALSE;
+    SessionQueryProc query = (SessionQueryProc) (void (*)(void)) GetProcAddress(wtsapi, "WTSQuerySessionInformationW");
+    SessionFreeProc release = (SessionFreeProc) (void (*)(void)) GetProcAddress(wtsapi, "WTSFreeMemory");
+    LPWSTR answer = NULL;
+    DWORD bytes = 0;
+    if (!query || !release || !query(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, WTSConnectState, &answer, &bytes))
+        return FALSE;
+    BOOL active = bytes >= sizeof(WTS_CONNECTSTATE_CLASS) && *(WTS_CONNECTSTATE_CLASS *) answer == WTSActive;
+    release(answer);
+    return active;
+}
+
+/* A missed unlock or connect must not hold warnings for ever: while the session is marked
+   away, each tick asks how it is, and clears what no longer holds. Unlocked once the input
+   desktop opens (while locked it is the lock screen's, which no program of the user's may
+   open): the same answer on every version, where WTSSessionInfoEx's lock flag means the
+   opposite on Windows 7 and a compatibility mode hides which Windows it is. */
+static void RecheckSession(void)
+{
+    HDESK input = OpenInputDesktop(0, FALSE, DESKTOP_SWITCHDESKTOP);
+    if (input) {
+        CloseDesktop(input);
+        sessionLocked &= ~SESSION_LOCKED;
+    }
+    if ((sessionLocked & SESSION_DISCONNECTED) && SessionConnected())
+        sessionLocked &= ~SESSION_DISCONNECTED;
+}
+
 /* Locked or disconnected, a due warning waits as for a person away; unlocked and
    connected again, the check runs at once, so a held warning comes with its alarm. */
 static void OnSessionChange(HWND window, WPARAM change)
@@ -128,7 +167,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     switch (message) {
     case WM_CREATE:
         AcceptHandOver(window);
-        WatchSession(window);
+        PostMessageA(window, WM_WATCHSESSION, 0, 0); /* once the icon shows: wtsapi32 can wait */
         SetTimer(window, REMINDER_TIMER_ID, REMINDER_PERIOD_MS, NULL);
         CheckReminder();
         return 0;
@@ -136,6 +175,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         if (wParam == REMINDER_TIMER_ID) {
             if (!sessionWatched)
                 WatchSession(window);
+            if (sessionLocked)
+                RecheckSession();
             CheckReminder();
             UpdateTrayTip(window); /* a warning fired or held, a new day, settings edited */
         }
@@ -148,6 +189,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_ANOTHERSTART:
         OnAnotherStart(window);
         return TRUE; /* answered */
+    case WM_WATCHSESSION:
+        if (!sessionWatched)
+            WatchSession(window);
+        return 0;
     case WM_WTSSESSION_CHANGE:
         OnSessionChange(window, wParam);
         return 0;

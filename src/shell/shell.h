@@ -13,6 +13,8 @@
 #define WM_TRAYNOTIFY 0x0800
 /* Posted by a second start of the program to the copy already running. */
 #define WM_ANOTHERSTART (WM_APP + 1)
+/* Posted to itself at creation: the session's notifications are asked for after the icon. */
+#define WM_WATCHSESSION (WM_APP + 2)
 #define TRAY_ICON_ID 1
 /* The size of the ANSI notification record with balloon fields and the item GUID. */
 #define TRAY_RECORD_SIZE NOTIFYICONDATAA_V3_SIZE
@@ -48,6 +50,8 @@ void RemoveTrayIcon(HWND window);
 void OnTrayNotify(HWND window, WPARAM iconId, LPARAM mouseMessage);
 void OpenSetup(HWND window);
 void OpenReadMe(HWND window);
+BOOL OpenThroughShell(HWND owner, LPCWSTR what, LPCWSTR target, int show);
+void SayCannotOpen(HWND owner, LPCWSTR what, LPCWSTR target);
 
 /* Supplied by the dialogs: the modal Setup dialog, and an open dialog brought to the front. */
 void ShowSetup(void);

@@ -781,18 +781,19 @@ struct Opened {
 };
 std::vector<Opened> opened;
 
-HINSTANCE WINAPI RecordOpen(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, INT)
+HINSTANCE WINAPI RecordOpen(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR, LPCWSTR, INT)
 {
     HDC dc = CreateCompatibleDC(NULL);
     SendMessageA(owner, WM_CTLCOLORSTATIC, (WPARAM) dc, (LPARAM) GetDlgItem(owner, IDC_LINK));
-    opened.push_back({verb, file, GetTextColor(dc)});
+    opened.push_back({std::string(verb, verb + lstrlenW(verb)), std::string(file, file + lstrlenW(file)),
+                      GetTextColor(dc)});
     DeleteDC(dc);
     return (HINSTANCE) 42;
 }
 
 TEST_F(Dialogs, LinkOpensOnlyAfterAMoveOverItAndIsRedMeanwhile)
 {
-    void *shellOpen = (void *) GetProcAddress(GetModuleHandleA("shell32.dll"), "ShellExecuteA");
+    void *shellOpen = (void *) GetProcAddress(GetModuleHandleA("shell32.dll"), "ShellExecuteW");
     ASSERT_GT(PatchImport("shell32.dll", shellOpen, (const void *) RecordOpen), 0);
     opened.clear();
     RunModal(ShowSetup, [](HWND dialog) {

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 namespace {
@@ -56,19 +57,37 @@ namespace {
 
 /* What the program asks of calls it looks up at run time, which Wine ignores: the message
    its window lets through from programs with fewer rights, and the window told of the
-   session's changes. */
-UINT letThrough;
+   session's changes; and how the session is when asked: away, unless a test says. */
+std::set<UINT> letThrough;
 HWND watching;
-int watchRefusals; /* as early at logon, before the session's service is ready */
+int watchRefusals, watchCalls; /* refused as early at logon, before the session's service is ready */
+bool inputDesktopOpens;
+WTS_CONNECTSTATE_CLASS connectState = WTSDisconnected;
 
 BOOL WINAPI LetThrough(HWND, UINT message, DWORD action, void *)
 {
-    letThrough = action == MSGFLT_ALLOW ? message : 0;
+    if (action == MSGFLT_ALLOW)
+        letThrough.insert(message);
     return TRUE;
 }
 
+HDESK WINAPI InputDesktop(DWORD, BOOL, ACCESS_MASK access)
+{
+    return inputDesktopOpens ? OpenDesktopA("Default", 0, FALSE, access) : NULL;
+}
+
+BOOL WINAPI QuerySession(HANDLE, DWORD, WTS_INFO_CLASS what, LPWSTR *answer, DWORD *bytes)
+{
+    *answer = (LPWSTR) &connectState;
+    *bytes = sizeof connectState;
+    return what == WTSConnectState;
+}
+
+void WINAPI FreeAnswer(PVOID) {}
+
 BOOL WINAPI Watch(HWND window, DWORD flags)
 {
+    watchCalls++;
     if (watchRefusals > 0)
         return !watchRefusals--;
     watching = flags == NOTIFY_FOR_THIS_SESSION ? window : NULL;
@@ -84,10 +103,11 @@ BOOL WINAPI Unwatch(HWND window)
 FARPROC WINAPI RecordingLookup(HMODULE module, LPCSTR name)
 {
     FARPROC real = pinned::Lookup(module, name), recorders[] = {(FARPROC) (void (*)(void)) LetThrough,
-        (FARPROC) (void (*)(void)) Watch, (FARPROC) (void (*)(void)) Unwatch};
+        (FARPROC) (void (*)(void)) Watch, (FARPROC) (void (*)(void)) Unwatch,
+        (FARPROC) (void (*)(void)) QuerySession, (FARPROC) (void (*)(void)) FreeAnswer};
     const char *names[] = {"ChangeWindowMessageFilterEx", "WTSRegisterSessionNotification",
-                           "WTSUnRegisterSessionNotification"};
-    for (int i = 0; real && HIWORD(name) && i < 3; i++)
+                           "WTSUnRegisterSessionNotification", "WTSQuerySessionInformationW", "WTSFreeMemory"};
+    for (int i = 0; real && HIWORD(name) && i < 5; i++)
         real = lstrcmpA(name, names[i]) == 0 ? recorders[i] : real;
     return real;
 }
@@ -126,6 +146,7 @@ protected:
         if (!registered) {
             /* Before the first window: the program keeps what it looked up. */
             ASSERT_GT(PatchImport("kernel32.dll", (const void *) pinned::Lookup, (const void *) RecordingLookup), 0);
+            ASSERT_GT(PatchImport("user32.dll", (const void *) OpenInputDesktop, (const void *) InputDesktop), 0);
             hInst = GetModuleHandleA(NULL);
             lstrcpynA(windowTitle, "Quilmaren Filters", SHELL_TEXT_SIZE);
             lstrcpynA(className, "KAVRI_Class", SHELL_TEXT_SIZE);
@@ -655,7 +676,7 @@ TEST_F(Shell, ASecondStartHandsOverToTheRunningCopy)
     realAllow = (AllowProc) (void (*)(void)) GetProcAddress(GetModuleHandleA("user32.dll"), "AllowSetForegroundWindow");
     ASSERT_GT(PatchImport("user32.dll", (const void *) realAllow, (const void *) RecordedAllow), 0);
     Start();
-    EXPECT_EQ(letThrough, (UINT) WM_ANOTHERSTART) << "a copy started as administrator would not hear it";
+    EXPECT_TRUE(letThrough.count(WM_ANOTHERSTART)) << "a copy started as administrator would not hear it";
     const struct {
         bool dialogOpen, answering; /* the running copy handles its messages, or hangs */
         int setups;
@@ -719,7 +740,12 @@ TEST_F(Shell, AGuardTheSecondStartMayNotOpenMeansACopyRuns)
 TEST_F(Shell, ALockedOrDisconnectedSessionHoldsTheWarningUntilItIsBack)
 {
     watchRefusals = 1;
+    watchCalls = 0;
     Start();
+    EXPECT_EQ(watchCalls, 0) << "asked before the icon shows";
+    for (MSG m; PeekMessageA(&m, window, 0, 0, PM_REMOVE);)
+        DispatchMessageA(&m);
+    EXPECT_EQ(watchCalls, 1);
     EXPECT_FALSE(watching);
     SendMessageA(window, WM_TIMER, REMINDER_TIMER_ID, 0); /* asked again */
     EXPECT_EQ(watching, window);
@@ -757,6 +783,40 @@ TEST_F(Shell, AnUnlockInTheWarningsOwnMinuteAndItsTickWarnOnce)
     SendMessageA(window, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
     SendMessageA(window, WM_TIMER, REMINDER_TIMER_ID, 0);
     EXPECT_EQ(warnings, 1);
+}
+
+TEST_F(Shell, AMissedUnlockOrConnectHoldsTheWarningOnlyUntilTheNextTick)
+{
+    Start();
+    const struct {
+        WPARAM change;
+        bool desktopOpens; /* the lock screen is gone */
+        WTS_CONNECTSTATE_CLASS state;
+        int warnings;
+    } cases[] = {{WTS_SESSION_LOCK, false, WTSActive, 0},
+                 {WTS_SESSION_LOCK, true, WTSDisconnected, 1},
+                 {WTS_REMOTE_DISCONNECT, true, WTSDisconnected, 0},
+                 {WTS_REMOTE_DISCONNECT, false, WTSActive, 1}};
+    for (const auto &c : cases) {
+        ClearSettings();
+        warnings = 0;
+        SendMessageA(window, WM_WTSSESSION_CHANGE, c.change, 0);
+        StoreCycleStartedDaysAgo(7);
+        inputDesktopOpens = c.desktopOpens;
+        connectState = c.state;
+        SendMessageA(window, WM_TIMER, REMINDER_TIMER_ID, 0);
+        EXPECT_EQ(warnings, c.warnings) << "after " << c.change << ", the desktop opening: " << c.desktopOpens;
+    }
+    inputDesktopOpens = false;
+    connectState = WTSDisconnected;
+}
+
+TEST_F(Shell, ACopyStartedAsAdministratorHearsExplorer)
+{
+    letThrough.clear();
+    Start();
+    EXPECT_TRUE(letThrough.count(RegisterWindowMessageA("TaskbarCreated"))) << "its icon would not come back";
+    EXPECT_TRUE(letThrough.count(WM_TRAYNOTIFY)) << "clicks on its icon would be lost";
 }
 
 TEST_F(Shell, CloseRemovesTheIconAndPostsQuitZero)

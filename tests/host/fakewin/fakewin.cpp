@@ -230,10 +230,13 @@ BOOL PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags)
 
 #define SYSTEM_DIRECTORY "C:\\Windows\\system32"
 
-HMODULE LoadLibraryA(LPCSTR name)
+HMODULE LoadLibraryW(LPCWSTR name)
 {
-    libraryLoads.push_back(name);
-    return Lower(name) == Lower(SYSTEM_DIRECTORY "\\winmm.dll") ? (HMODULE) &sounds : NULL;
+    std::string path;
+    while (*name)
+        path += (char) *name++; /* the names loaded are ASCII */
+    libraryLoads.push_back(path);
+    return Lower(path) == Lower(SYSTEM_DIRECTORY "\\winmm.dll") ? (HMODULE) &sounds : NULL;
 }
 
 HMODULE LoadLibraryExA(LPCSTR name, void *, DWORD flags)
@@ -246,12 +249,13 @@ HMODULE LoadLibraryExA(LPCSTR name, void *, DWORD flags)
     return Lower(name) == "winmm.dll" ? (HMODULE) &sounds : NULL;
 }
 
-UINT GetSystemDirectoryA(LPSTR buffer, UINT size)
+UINT GetSystemDirectoryW(LPWSTR buffer, UINT size)
 {
     const char directory[] = SYSTEM_DIRECTORY;
     if (size < sizeof directory)
         return sizeof directory;
-    memcpy(buffer, directory, sizeof directory);
+    for (size_t i = 0; i < sizeof directory; i++)
+        buffer[i] = (unsigned char) directory[i];
     return sizeof directory - 1;
 }
 

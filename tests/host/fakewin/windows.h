@@ -17,6 +17,9 @@ typedef int BOOL;
 typedef unsigned int UINT;
 typedef char *LPSTR;
 typedef const char *LPCSTR;
+typedef uint16_t WCHAR;
+typedef WCHAR *LPWSTR;
+typedef const WCHAR *LPCWSTR;
 typedef BYTE *LPBYTE;
 typedef DWORD *LPDWORD;
 typedef DWORD REGSAM;
@@ -92,9 +95,9 @@ LONG RegCloseKey(HKEY key);
 
 BOOL PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags);
 /* Only winmm loads: by its bare name from the system directory, or by its full path. */
-HMODULE LoadLibraryA(LPCSTR name);
+HMODULE LoadLibraryW(LPCWSTR name);
 HMODULE LoadLibraryExA(LPCSTR name, void *file, DWORD flags);
-UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
+UINT GetSystemDirectoryW(LPWSTR buffer, UINT size);
 DWORD GetLastError(void);
 LPSTR lstrcpynA(LPSTR to, LPCSTR from, int size);
 typedef int (*FARPROC)(void);

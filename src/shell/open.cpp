@@ -1,0 +1,40 @@
+/* Opening a file or an address through the shell, for Help and the dialogs' link. */
+#include "reminder.h"
+#include "shell.h"
+
+#include <objbase.h>
+
+typedef HRESULT(WINAPI *ComInitProc)(LPVOID reserved, DWORD flags);
+
+/* The shell may carry out "open" in a shell extension, which needs COM on this thread. Set up
+   at the first open, not at start: ole32 would cost every idle copy its memory. Kept for the
+   thread's life, which is the program's. */
+static void InitComForShell(void)
+{
+    static BOOL tried;
+    if (tried)
+        return;
+    tried = TRUE;
+    HMODULE ole32 = LoadSystemLibrary("ole32.dll");
+    ComInitProc init = ole32 ? (ComInitProc) (void (*)(void)) GetProcAddress(ole32, "CoInitializeEx") : NULL;
+    if (init)
+        init(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+}
+
+/* Says that target, what the person asked for, could not be opened. */
+void SayCannotOpen(HWND owner, LPCWSTR what, LPCWSTR target)
+{
+    WCHAR text[1024]; /* wsprintfW's most; a longer target is cut short */
+    wsprintfW(text, L"%s cannot be opened:\n\n%s", what, target);
+    MessageBoxW(owner, text, L"" PRODUCT_NAME, MB_OK | MB_ICONWARNING);
+}
+
+/* The shell's "open" of target; a failure is named in a message box. */
+BOOL OpenThroughShell(HWND owner, LPCWSTR what, LPCWSTR target, int show)
+{
+    InitComForShell();
+    if ((INT_PTR) ShellExecuteW(owner, L"open", target, NULL, NULL, show) > 32)
+        return TRUE;
+    SayCannotOpen(owner, what, target);
+    return FALSE;
+}

@@ -81,62 +81,51 @@ HBITMAP LoadSkinBitmap(LPCSTR name, HINSTANCE instance, HPALETTE *palette)
     return bitmap;
 }
 
-/* Draws the bitmap at (0, 0) leaving every key-coloured pixel's destination as it was:
-   a mask from the key colour cuts the background and the skin, which are then combined. */
+/* Draws the bitmap at (0, 0) leaving every key-coloured pixel's destination as it was: a
+   mask from the key colour, then background ^ skin, cut by the mask, ^ skin again, which is
+   the background under the key and the skin elsewhere. The skin itself is never written, and
+   few full-size passes keep a large skin's paint in step with its pixels. */
 void DrawKeyedBitmap(HDC target, HBITMAP bitmap, HPALETTE palette, COLORREF key, int width, int height)
 {
     HDC source = CreateCompatibleDC(target);
-    HDC back = CreateCompatibleDC(target);
     HDC object = CreateCompatibleDC(target);
     HDC mem = CreateCompatibleDC(target);
-    HDC save = CreateCompatibleDC(target);
     HGDIOBJ oldSkin = SelectObject(source, bitmap);
 
-    HDC withPalette[6] = {target, back, object, mem, save, source};
-    HPALETTE oldPalettes[6] = {};
+    HDC withPalette[4] = {target, object, mem, source};
+    HPALETTE oldPalettes[4] = {};
     if (palette) {
-        for (int i = 0; i < 6; i++)
+        for (int i = 0; i < 4; i++)
             oldPalettes[i] = SelectPalette(withPalette[i], palette, TRUE);
         RealizePalette(target);
     }
 
-    HBITMAP backBitmap = CreateBitmap(width, height, 1, 1, NULL);
     HBITMAP objectBitmap = CreateBitmap(width, height, 1, 1, NULL);
     HBITMAP memBitmap = CreateCompatibleBitmap(target, width, height);
-    HBITMAP saveBitmap = CreateCompatibleBitmap(target, width, height);
-    HGDIOBJ oldBack = SelectObject(back, backBitmap);
     HGDIOBJ oldObject = SelectObject(object, objectBitmap);
     HGDIOBJ oldMem = SelectObject(mem, memBitmap);
-    HGDIOBJ oldSave = SelectObject(save, saveBitmap);
     SetMapMode(source, GetMapMode(target));
 
-    BitBlt(save, 0, 0, width, height, source, 0, 0, SRCCOPY);
     COLORREF oldColour = SetBkColor(source, key);
     BitBlt(object, 0, 0, width, height, source, 0, 0, SRCCOPY); /* white where the key is */
     SetBkColor(source, oldColour);
-    BitBlt(back, 0, 0, width, height, object, 0, 0, NOTSRCCOPY);
     BitBlt(mem, 0, 0, width, height, target, 0, 0, SRCCOPY);
-    BitBlt(mem, 0, 0, width, height, object, 0, 0, SRCAND);
-    BitBlt(source, 0, 0, width, height, back, 0, 0, SRCAND);
-    BitBlt(mem, 0, 0, width, height, source, 0, 0, SRCPAINT);
+    BitBlt(mem, 0, 0, width, height, source, 0, 0, SRCINVERT);
+    BitBlt(mem, 0, 0, width, height, object, 0, 0, SRCAND); /* white keeps, black clears */
+    BitBlt(mem, 0, 0, width, height, source, 0, 0, SRCINVERT);
     BitBlt(target, 0, 0, width, height, mem, 0, 0, SRCCOPY);
-    BitBlt(source, 0, 0, width, height, save, 0, 0, SRCCOPY); /* the skin as it was */
 
-    DeleteObject(SelectObject(back, oldBack));
     DeleteObject(SelectObject(object, oldObject));
     DeleteObject(SelectObject(mem, oldMem));
-    DeleteObject(SelectObject(save, oldSave));
     if (palette) {
-        for (int i = 0; i < 6; i++)
+        for (int i = 0; i < 4; i++)
             SelectPalette(withPalette[i], oldPalettes[i], FALSE);
         RealizePalette(target);
     }
     SelectObject(source, oldSkin);
     DeleteDC(source);
-    DeleteDC(back);
     DeleteDC(object);
     DeleteDC(mem);
-    DeleteDC(save);
 }
 
 /* Draws a whole skin bitmap at the target's origin, in the target's logical units. */

@@ -568,24 +568,8 @@ def write_bmp(path, dib, colours):
         f.write(b'BM' + struct.pack('<IHHI', 14 + len(dib), 0, 0, offset) + dib)
 
 
-def setup_bmp(pixels):
-    counts = colour_counts(pixels)
-    palette, index = median_cut(counts, 255)
-    slots = [i for i in range(256) if i != SETUP_KEY_INDEX][:len(palette)]
-    table = [(0, 0, 0)] * 256
-    for i, colour in zip(slots, palette):
-        table[i] = colour
-    table[SETUP_KEY_INDEX] = MAGENTA
-    assert table.count(MAGENTA) == 1
-    rows = [[SETUP_KEY_INDEX if p is None else slots[index[p]]
-             for p in pixels[y * SIZE:(y + 1) * SIZE]] for y in range(SIZE)]
-    dib = info_header(SIZE, SIZE, 8) + rgbquads(table, 256) + pack_rows(rows, 8)
-    preview = [[table[v] for v in row] for row in rows]
-    return dib, preview
-
-
-def scaled_bmp(pixels, size, key):
-    """Another scale's skin: 8 bits, the key colour at entry 253 alone, run-length coded."""
+def keyed_indices(pixels, size, key):
+    """An 8-bit colour table with the key colour at entry 253 alone, and the rows as indices."""
     counts = colour_counts(pixels)
     palette, index = median_cut(counts, 255)
     slots = [i for i in range(256) if i != SETUP_KEY_INDEX][:len(palette)]
@@ -596,6 +580,19 @@ def scaled_bmp(pixels, size, key):
     assert table.count(key) == 1
     rows = [[SETUP_KEY_INDEX if p is None else slots[index[p]]
              for p in pixels[y * size:(y + 1) * size]] for y in range(size)]
+    return table, rows
+
+
+def setup_bmp(pixels):
+    table, rows = keyed_indices(pixels, SIZE, MAGENTA)
+    dib = info_header(SIZE, SIZE, 8) + rgbquads(table, 256) + pack_rows(rows, 8)
+    preview = [[table[v] for v in row] for row in rows]
+    return dib, preview
+
+
+def scaled_bmp(pixels, size, key):
+    """Another scale's skin: 8 bits, the key colour at entry 253 alone, run-length coded."""
+    table, rows = keyed_indices(pixels, size, key)
     data = rle8(rows)
     dib = info_header(size, size, 8, len(data), BI_RLE8) + rgbquads(table, 256) + data
     return dib, [[table[v] for v in row] for row in rows]

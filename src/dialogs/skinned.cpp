@@ -238,7 +238,7 @@ void FitControlsToText(HWND dialog)
         laidOut[count] = ChildBox(child);
     }
     LOGFONTA font;
-    HFONT given = (HFONT) SendMessageA(controls[0], WM_GETFONT, 0, 0);
+    HFONT given = count ? (HFONT) SendMessageA(controls[0], WM_GETFONT, 0, 0) : NULL;
     if (!count || !skin || !given || !GetObjectA(given, sizeof font, &font)) {
         if (count)
             FitPass(dialog, panel);

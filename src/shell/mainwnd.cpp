@@ -132,13 +132,16 @@ static BOOL SessionConnected(void)
    opposite on Windows 7 and a compatibility mode hides which Windows it is. */
 static void RecheckSession(void)
 {
+    if ((sessionLocked & SESSION_DISCONNECTED) && SessionConnected())
+        sessionLocked &= ~SESSION_DISCONNECTED;
+    /* Disconnected, the input desktop is the one of the reconnection: it says nothing. */
+    if (sessionLocked & SESSION_DISCONNECTED)
+        return;
     HDESK input = OpenInputDesktop(0, FALSE, DESKTOP_SWITCHDESKTOP);
     if (input) {
         CloseDesktop(input);
         sessionLocked &= ~SESSION_LOCKED;
     }
-    if ((sessionLocked & SESSION_DISCONNECTED) && SessionConnected())
-        sessionLocked &= ~SESSION_DISCONNECTED;
 }
 
 /* Locked or disconnected, a due warning waits as for a person away; unlocked and

@@ -32,7 +32,7 @@ void BecomeDpiAware(void)
     SetContextProc setContext = (SetContextProc) (void (*)(void)) User32Proc("SetProcessDpiAwarenessContext");
     if (setContext && setContext(PER_MONITOR_AWARE_V2))
         return;
-    HMODULE shcore = LoadLibraryA("shcore.dll");
+    HMODULE shcore = LoadSystemLibrary("shcore.dll"); /* not on 7: never from our folder */
     SetAwarenessProc setAwareness =
         shcore ? (SetAwarenessProc) (void (*)(void)) GetProcAddress(shcore, "SetProcessDpiAwareness") : NULL;
     if (setAwareness && SUCCEEDED(setAwareness(PROCESS_PER_MONITOR_AWARE)))

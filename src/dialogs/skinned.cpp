@@ -51,6 +51,18 @@ void FreeSkin(DialogSkin *skin)
 void CenterWindow(HWND window)
 {
     CentreOnWorkMonitor(window);
+    /* Placed, still hidden, on a monitor of another scale: where Windows did not tell the
+       dialog, it takes that scale now, and is centred again at its new size. */
+    DialogSkin *skin = DialogSkinOf(window);
+    int dpi = WindowDpi(window);
+    if (skin && dpi != skin->dpi) {
+        RECT at;
+        GetWindowRect(window, &at);
+        at.right = at.left + ScaleToDpi(SKIN_SIZE, dpi);
+        at.bottom = at.top + ScaleToDpi(SKIN_SIZE, dpi);
+        SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), (LPARAM) &at);
+        CentreOnWorkMonitor(window);
+    }
 }
 
 /* Both dialogs are exactly the skin's size at their DPI, whatever the dialog font. */
@@ -386,6 +398,7 @@ INT_PTR SkinnedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
     case WM_DPICHANGED:
         ChangeDialogDpi(dialog, skin, LOWORD(wParam), (const RECT *) lParam);
         FitControlsToText(dialog);
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, 0); /* processed: zero */
         return TRUE;
     case WM_DESTROY:
         FreeDialogFont(skin);

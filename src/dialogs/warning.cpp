@@ -79,6 +79,7 @@ INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             PlaceWarningButtons(dialog);
             FitControlsToText(dialog);
         }
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, 0); /* processed: zero */
         return TRUE;
     case WM_WINDOWPOSCHANGED: /* shown at last: a second start that came meanwhile brings it forward */
         if ((((WINDOWPOS *) lParam)->flags & SWP_SHOWWINDOW) && warningForwardWanted) {

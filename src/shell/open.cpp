@@ -29,12 +29,23 @@ void SayCannotOpen(HWND owner, LPCWSTR what, LPCWSTR target)
     MessageBoxW(owner, text, L"" PRODUCT_NAME, MB_OK | MB_ICONWARNING);
 }
 
-/* The shell's "open" of target; a failure is named in a message box. */
+/* The shell's "open" of target; a failure is named in a message box, ours alone: the
+   shell's own error boxes are off. One the person cancelled in the shell's prompt is no
+   failure to tell of. */
 BOOL OpenThroughShell(HWND owner, LPCWSTR what, LPCWSTR target, int show)
 {
     InitComForShell();
-    if ((INT_PTR) ShellExecuteW(owner, L"open", target, NULL, NULL, show) > 32)
+    SHELLEXECUTEINFOW open;
+    ZeroMemory(&open, sizeof open);
+    open.cbSize = sizeof open;
+    open.fMask = SEE_MASK_FLAG_NO_UI;
+    open.hwnd = owner;
+    open.lpVerb = L"open";
+    open.lpFile = target;
+    open.nShow = show;
+    if (ShellExecuteExW(&open))
         return TRUE;
-    SayCannotOpen(owner, what, target);
+    if (GetLastError() != ERROR_CANCELLED)
+        SayCannotOpen(owner, what, target);
     return FALSE;
 }

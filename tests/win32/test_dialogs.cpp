@@ -781,19 +781,20 @@ struct Opened {
 };
 std::vector<Opened> opened;
 
-HINSTANCE WINAPI RecordOpen(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR, LPCWSTR, INT)
+BOOL WINAPI RecordOpen(SHELLEXECUTEINFOW *open)
 {
     HDC dc = CreateCompatibleDC(NULL);
-    SendMessageA(owner, WM_CTLCOLORSTATIC, (WPARAM) dc, (LPARAM) GetDlgItem(owner, IDC_LINK));
-    opened.push_back({std::string(verb, verb + lstrlenW(verb)), std::string(file, file + lstrlenW(file)),
-                      GetTextColor(dc)});
+    SendMessageA(open->hwnd, WM_CTLCOLORSTATIC, (WPARAM) dc, (LPARAM) GetDlgItem(open->hwnd, IDC_LINK));
+    opened.push_back({std::string(open->lpVerb, open->lpVerb + lstrlenW(open->lpVerb)),
+                      std::string(open->lpFile, open->lpFile + lstrlenW(open->lpFile)), GetTextColor(dc)});
     DeleteDC(dc);
-    return (HINSTANCE) 42;
+    open->hInstApp = (HINSTANCE) 42;
+    return TRUE;
 }
 
 TEST_F(Dialogs, LinkOpensOnlyAfterAMoveOverItAndIsRedMeanwhile)
 {
-    void *shellOpen = (void *) GetProcAddress(GetModuleHandleA("shell32.dll"), "ShellExecuteW");
+    void *shellOpen = (void *) GetProcAddress(GetModuleHandleA("shell32.dll"), "ShellExecuteExW");
     ASSERT_GT(PatchImport("shell32.dll", shellOpen, (const void *) RecordOpen), 0);
     opened.clear();
     RunModal(ShowSetup, [](HWND dialog) {

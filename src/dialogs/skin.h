@@ -48,7 +48,6 @@ void SizeSkinnedDialog(HWND dialog);
 void CenterWindow(HWND window);
 void FitControlsToText(HWND dialog);
 void FreeSkin(DialogSkin *skin);
-BOOL BringDialogForward(void);
 /* A second start came while a warning was on its way: the warning takes the front as it shows. */
 extern BOOL warningForwardWanted;
 

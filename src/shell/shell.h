@@ -53,8 +53,8 @@ void OpenReadMe(HWND window);
 BOOL OpenThroughShell(HWND owner, LPCWSTR what, LPCWSTR target, int show);
 void SayCannotOpen(HWND owner, LPCWSTR what, LPCWSTR target);
 
-/* Supplied by the dialogs: the modal Setup dialog, and an open dialog brought to the front. */
+/* Supplied by the dialogs: the modal Setup dialog (an open one is brought to the front by
+   BringDialogForward, declared with the reminder core). */
 void ShowSetup(void);
-BOOL BringDialogForward(void);
 
 #endif

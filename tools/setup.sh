@@ -39,7 +39,7 @@ refresh_lists() {
     local try
     for try in 1 2 3; do
         apt update && ! grep -q '^[WE]: .*[Ff]ailed' "$apt_log" && return 0
-        [ "$try" -lt 3 ] && sleep $((try * 5))
+        [ "$try" -lt 3 ] && sleep "$try"
     done
     echo "Warning: some package lists could not be refreshed; going on with the lists as they are:" >&2
     grep -E '^(E|W|Err):' "$apt_log" | head -n 5 >&2

@@ -66,7 +66,7 @@ CONF
 
 wine_env_start() {
     QF_RUN_DIR=$(mktemp -d /tmp/quilmaren.XXXXXX)
-    mkdir -p "$QF_RUN_DIR/home" "$QF_RUN_DIR/tmp" "$QF_RUN_DIR/xdg"
+    mkdir -p "$QF_RUN_DIR/home" "$QF_RUN_DIR/xdg"
     chmod 700 "$QF_RUN_DIR/xdg"
     export WINEPREFIX="$QF_RUN_DIR/pfx" WINEARCH=win32 WINEDEBUG=-all
     if [ "${QF_WINE:-32}" = 64 ]; then
@@ -81,7 +81,12 @@ wine_env_start() {
     # No Mono or Gecko installers; no sound device unless asked for one.
     export WINEDLLOVERRIDES="mscoree,mshtml="
     [ -n "${QF_SOUND:-}" ] || WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winealsa.drv,winepulse.drv="
-    export HOME="$QF_RUN_DIR/home" TMPDIR="$QF_RUN_DIR/tmp" XDG_RUNTIME_DIR="$QF_RUN_DIR/xdg"
+    export HOME="$QF_RUN_DIR/home" XDG_RUNTIME_DIR="$QF_RUN_DIR/xdg"
+    # Debian's Wine keeps its server's socket in a folder it makes under TMPDIR and names in
+    # the prefix's "wineserver" file; Wine 10 (Debian 13) aborts with "free(): invalid
+    # pointer" whenever TMPDIR is set at all. So it makes that folder in /tmp, and the
+    # teardown removes it by that name.
+    unset TMPDIR
     export QF_RUN_DIR
 
     if [ "${QF_MONITORS:-1}" = 2 ]; then
@@ -122,6 +127,9 @@ wine_env_stop() {
     exec 9>&-
     [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1
     [ -n "${WINEPREFIX:-}" ] && wineserver -w >/dev/null 2>&1
+    local server
+    server=$(cat "${WINEPREFIX:-/nonexistent}/wineserver" 2>/dev/null)
+    case "$server" in wine-?*) rm -rf "/tmp/$server" ;; esac
     [ -n "${QF_XVFB_PID:-}" ] && kill "$QF_XVFB_PID" 2>/dev/null && wait "$QF_XVFB_PID" 2>/dev/null
     [ -n "${QF_RUN_DIR:-}" ] && rm -rf "$QF_RUN_DIR"
     unset QF_XVFB_PID QF_RUN_DIR

@@ -70,9 +70,10 @@ mount -t tmpfs tmpfs "$sys/tmp" && mounted+=("$sys/tmp")
 git clone -q "$root" "$sys/root/quilmaren" || exit 1
 echo "clean clone of $(git -C "$root" rev-parse --short HEAD)"
 
-# A login shell's environment, nothing of this one's.
+# A login shell's environment, nothing of this one's but a chosen Wine (QF_WINE=64 tries
+# the path of a kernel that runs no 32-bit programs).
 inside() {
-    chroot "$sys" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 \
+    chroot "$sys" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 ${QF_WINE:+QF_WINE=$QF_WINE} \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
         /bin/bash -c "cd /root/quilmaren && $1"
 }

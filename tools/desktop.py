@@ -135,9 +135,10 @@ def menus():
 
 
 def tray():
-    out = run('xdotool', 'search', '--name', 'Wine System Tray').split()
-    for w in out:
-        if 'IsViewable' in run('xwininfo', '-id', w):
+    """Explorer's stand-alone tray: its one visible window of the normal type (its balloons
+    and tooltips are of others). Wine 8 names it "Wine System Tray"; Wine 10 leaves it unnamed."""
+    for w in run('xdotool', 'search', '--onlyvisible', '--class', 'explorer.exe').split():
+        if '_NET_WM_WINDOW_TYPE_NORMAL' in run('xprop', '-id', w, '_NET_WM_WINDOW_TYPE'):
             return int(w)
     return None
 
@@ -315,10 +316,12 @@ class Program:
         x, y, _ = tray_cells()
         # Two presses on one spot within the double-click time make a double click, which
         # opens no menu: successive clicks alternate between two points of the icon that lie
-        # outside each other's double-click rectangle.
+        # outside each other's double-click rectangle. Both in its upper half: the first
+        # start's balloon hangs below the icon, its stem over the lower half, and eats a
+        # click there.
         offset = (5, 14)[_tray_clicks % 2]
         _tray_clicks += 1
-        click(x + offset, y + offset, button)
+        click(x + offset, y + 5, button)
         menu = wait_for(menus, 5)
         return (menu[0], geometry(menu[0])) if menu else (None, None)
 

@@ -111,7 +111,7 @@ class Shell(unittest.TestCase):
         self.program = p = Program(shutil.copy(EXE, beside), cwd=elsewhere)
         if not wait_for(tray_icon_shown, 20):
             Shot(os.path.join(SHOTS, 'help-no-tray-icon.png'))  # what covered it, if anything
-            self.fail('no tray icon (running: %s)' % p.running())
+            self.fail('no tray icon (running: %s, code %s)' % (p.running(), p.process.poll()))
 
         p.choose('Help')
         self.close_cannot_open()

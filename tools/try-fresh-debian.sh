@@ -45,7 +45,8 @@ elapsed() { local s=$(($(date +%s) - $1)); printf '%d min %02d s' $((s / 60)) $(
 
 step "debootstrap $release from $mirror"
 start=$(date +%s)
-debootstrap --variant=minbase --include=ca-certificates,git "$release" "$sys" "$mirror" >"$dir/debootstrap.log" 2>&1 || {
+debootstrap --variant=minbase --include=ca-certificates,git "$release" "$sys" "$mirror" >"$dir/debootstrap.log" 2>&1 &
+wait $! || {
     tail -n 20 "$dir/debootstrap.log"
     exit 1
 }
@@ -81,7 +82,9 @@ status=0
 for command in tools/run.sh tools/test.sh; do
     step "$command"
     start=$(date +%s)
-    inside "$command" >"$dir/out.log" 2>&1
+    # In the background, so that an interruption is acted on at once, not when it ends.
+    inside "$command" >"$dir/out.log" 2>&1 &
+    wait $!
     code=$?
     tail -n 12 "$dir/out.log"
     echo "-- $command exited $code in $(elapsed "$start")"

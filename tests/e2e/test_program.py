@@ -368,6 +368,8 @@ class TwoMonitors(unittest.TestCase):
         print('monitors (area, work area, primary): %s' % monitors)
         self.assertEqual(len(monitors), 2, 'Wine sees one monitor')
         first, second = monitors
+        if first[:4] == second[:4]:  # as Windows never does: each work area lies on its monitor
+            raise unittest.SkipTest('this Wine gives both monitors the primary one\'s rectangle %s' % first[:4])
 
         def centre(m):  # of its work area
             return m[4] + (m[6] - m[4] - 250) // 2, m[5] + (m[7] - m[5] - 250) // 2
@@ -384,4 +386,6 @@ class TwoMonitors(unittest.TestCase):
 if __name__ == '__main__':
     EXE, SHOTS = sys.argv[1], sys.argv[2]
     PROBE = os.path.join(os.path.dirname(EXE), 'e2e_probe.exe')
-    unittest.main(argv=[sys.argv[0]] + sys.argv[3:], verbosity=2)
+    result = unittest.main(argv=[sys.argv[0]] + sys.argv[3:], verbosity=2, exit=False).result
+    # Everything skipped, and said why: the test run counts it as skipped, not passed.
+    sys.exit(77 if result.wasSuccessful() and len(result.skipped) == result.testsRun else not result.wasSuccessful())

@@ -369,7 +369,7 @@ class TwoMonitors(unittest.TestCase):
         self.assertEqual(len(monitors), 2, 'Wine sees one monitor')
         first, second = monitors
         if first[:4] == second[:4]:  # as Windows never does: each work area lies on its monitor
-            raise unittest.SkipTest('this Wine gives both monitors the primary one\'s rectangle %s' % first[:4])
+            raise unittest.SkipTest('this Wine gives both monitors the rectangle of the primary: %s' % first[:4])
 
         def centre(m):  # of its work area
             return m[4] + (m[6] - m[4] - 250) // 2, m[5] + (m[7] - m[5] - 250) // 2

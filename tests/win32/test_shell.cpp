@@ -17,6 +17,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -41,6 +42,11 @@ void ShowSetup(void)
 {
     setups++;
 }
+
+void NoteMonitorInUse(void) {}
+void ForgetMonitorInUse(void) {}
+int ScreenDpi(void) { return USER_DEFAULT_SCREEN_DPI; }
+int MonitorDpi(HMONITOR) { return 0; }
 
 namespace {
 int forwards;
@@ -297,9 +303,11 @@ bool refuseTip; /* as a busy shell would */
 
 int balloons; /* first-run balloons asked for */
 std::string lastBalloon;
+int iconChanges; /* images put in place of the one shown */
 
 BOOL WINAPI FlakyNotify(DWORD message, PNOTIFYICONDATAA data)
 {
+    iconChanges += message == NIM_MODIFY && (data->uFlags & NIF_ICON);
     if (message == NIM_MODIFY && (data->uFlags & NIF_INFO)) {
         balloons++;
         lastBalloon = std::string(data->szInfoTitle) + "|" + data->szInfo;
@@ -404,6 +412,69 @@ TEST_F(Shell, FailedAddIsRetriedOnItsTimerUntilExactlyOneIconOrTheLimit)
     PatchImport("user32.dll", (const void *) WatchedKillTimer, (const void *) realKillTimer);
     PatchImport("user32.dll", (const void *) FastRetryTimer, (const void *) realSetTimer);
     PatchImport("shell32.dll", (const void *) FlakyNotify, (const void *) realNotify);
+}
+
+/* A scale changed or Explorer announced itself anew: the image follows in place, and only
+   an icon the shell forgot is added again. */
+TEST_F(Shell, ANewScaleOrTaskbarChangesTheImageInPlaceAndAddsOnlyAForgottenIcon)
+{
+    realNotify = (NotifyProc) (void (*)(void)) GetProcAddress(GetModuleHandleA("shell32.dll"), "Shell_NotifyIconA");
+    ASSERT_GT(PatchImport("shell32.dll", (const void *) realNotify, (const void *) FlakyNotify), 0);
+    const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    const struct {
+        UINT message;
+        bool forgotten;
+        int adds;
+    } cases[] = {{taskbarCreated, false, 0}, {taskbarCreated, true, 1}, {WM_DPICHANGED, false, 0},
+                 {WM_SETTINGCHANGE, false, 0}, {WM_DISPLAYCHANGE, false, 0}};
+    for (const auto &c : cases) {
+        Start();
+        NOTIFYICONDATAA data = {};
+        data.cbSize = TRAY_RECORD_SIZE;
+        data.hWnd = window;
+        data.uID = TRAY_ICON_ID;
+        if (c.forgotten)
+            Shell_NotifyIconA(NIM_DELETE, &data);
+        adds = iconChanges = 0;
+        SendMessageA(window, c.message, 0, 0);
+        EXPECT_EQ(iconChanges, 1) << c.message;
+        EXPECT_EQ(adds, c.adds) << c.message;
+        EXPECT_TRUE(IconExists(window)) << c.message;
+        DestroyWindow(window);
+    }
+    PatchImport("shell32.dll", (const void *) FlakyNotify, (const void *) realNotify);
+}
+
+/* The pixels of an icon drawn at a size. */
+std::vector<DWORD> IconPixels(HICON icon, int size)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void *bits;
+    HDC dc = CreateCompatibleDC(NULL);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    DrawIconEx(dc, 0, 0, icon, size, size, 0, NULL, DI_NORMAL);
+    std::vector<DWORD> pixels((DWORD *) bits, (DWORD *) bits + size * size);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    DestroyIcon(icon);
+    return pixels;
+}
+
+TEST_F(Shell, TheTrayIconAtEachScaleIsTheImageDrawnForItsSize)
+{
+    const struct {
+        int dpi, size;
+    } cases[] = {{96, 16}, {120, 20}, {144, 24}, {168, 28}, {192, 32}, {240, 40}, {288, 48}};
+    for (int i = 0; i < 7; i++) {
+        HRSRC found = FindResourceA(hInst, MAKEINTRESOURCEA(IDI_KAVRITRAY_FIRST + i), (LPCSTR) RT_ICON);
+        HICON drawn = CreateIconFromResourceEx((BYTE *) LockResource(LoadResource(hInst, found)),
+                                               SizeofResource(hInst, found), TRUE, 0x00030000, 0, 0, 0);
+        EXPECT_EQ(IconPixels(LoadTrayIcon(cases[i].dpi), cases[i].size), IconPixels(drawn, cases[i].size))
+            << cases[i].dpi << " DPI";
+    }
 }
 
 typedef LONG(WINAPI *RegCreateProc)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY,

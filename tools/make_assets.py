@@ -411,6 +411,8 @@ def star_icon(size, light, mid, dark, outline):
     return rows
 
 
+TRAY_SIZES = (16, 20, 24, 28, 32, 40, 48)  # SM_CXSMICON at 96, 120, 144, 168, 192, 240, 288 DPI
+TRAY_FIRST_ID = 20
 ORANGE_STAR = (hexrgb('#ffd061'), hexrgb('#fff2c4'), hexrgb('#f07400'), hexrgb('#6e2c00'))
 RED_STAR = (hexrgb('#ff7a6b'), hexrgb('#ffd2cc'), hexrgb('#c00010'), hexrgb('#4d0006'))
 
@@ -751,6 +753,14 @@ def main():
                 next_id += 1
         put('%s.grp' % group, group_icon(entries))
         put('%s.ico' % group, ico_file(entries))
+    # The tray icon, images 20-26: drawn at every small-icon size from 100 to 300 %.
+    entries = []
+    for size in TRAY_SIZES:
+        image, preview = icon_image(star_icon(size, *ORANGE_STAR), 8)
+        put('icon%02d.bin' % (TRAY_FIRST_ID + len(entries)), image)
+        entries.append((size, 8, image, TRAY_FIRST_ID + len(entries)))
+        previews['kavritray-%d' % size] = (preview, 4)
+    put('kavritray.grp', group_icon(entries))
 
     cursor, cursor_dib, cursor_preview = cursor_image()
     put('cursor19.bin', cursor)

@@ -1,5 +1,8 @@
 #include "reminder.h"
+#include "shell.h"
 #include "skin.h"
+
+#include <stdlib.h>
 
 /* Calls that only newer Windows has: looked up at run time, so older systems still start. */
 typedef BOOL(WINAPI *SetContextProc)(HANDLE context);
@@ -7,10 +10,13 @@ typedef HRESULT(WINAPI *SetAwarenessProc)(int awareness);
 typedef BOOL(WINAPI *SetAwareProc)(void);
 typedef UINT(WINAPI *DpiForWindowProc)(HWND window);
 typedef BOOL(WINAPI *DialogBehaviourProc)(HWND dialog, int mask, int values);
+typedef HRESULT(WINAPI *DpiForMonitorProc)(HMONITOR monitor, int type, UINT *x, UINT *y);
 
 #define PER_MONITOR_AWARE_V2 ((HANDLE) -4)
 #define PROCESS_PER_MONITOR_AWARE 2
 #define DIALOG_SCALING_OFF 1 /* DDC_DISABLE_ALL: the dialogs scale themselves */
+#define MONITOR_EFFECTIVE_DPI 0 /* MDT_EFFECTIVE_DPI */
+#define TEMPLATE_FONT_POINTS 8 /* both templates' FONT */
 #define ARTWORK_SCALES 4
 /* Dialog base units of 8-point Tahoma at 96 DPI, what the templates were laid out in. */
 #define TAHOMA_BASE_X 6
@@ -42,9 +48,8 @@ void BecomeDpiAware(void)
         setAware();
 }
 
-/* The DPI the dialog manager made a new dialog's font for: the window's where Windows
-   tells it, else the screen's. */
-static int ScreenDpi(void)
+/* The system's DPI, the one the process started with. */
+int ScreenDpi(void)
 {
     HDC screen = GetDC(NULL);
     int dpi = GetDeviceCaps(screen, LOGPIXELSY);
@@ -52,12 +57,44 @@ static int ScreenDpi(void)
     return dpi;
 }
 
-/* The window's DPI, or the screen's where Windows cannot say (before 10, 1607). */
+/* A monitor's DPI where Windows can say (8.1 on, from shcore), else 0. */
+int MonitorDpi(HMONITOR monitor)
+{
+    static DpiForMonitorProc forMonitor;
+    static BOOL looked;
+    if (!looked) {
+        looked = TRUE;
+        HMODULE shcore = LoadSystemLibrary("shcore.dll"); /* not on 7: never from our folder */
+        if (shcore)
+            forMonitor = (DpiForMonitorProc) (void (*)(void)) GetProcAddress(shcore, "GetDpiForMonitor");
+    }
+    UINT x = 0, y = 0;
+    return forMonitor && monitor && SUCCEEDED(forMonitor(monitor, MONITOR_EFFECTIVE_DPI, &x, &y)) ? (int) y : 0;
+}
+
+/* The window's DPI (10, 1607 on), else its monitor's (8.1), else the system's. */
 int WindowDpi(HWND window)
 {
     DpiForWindowProc forWindow = (DpiForWindowProc) (void (*)(void)) User32Proc("GetDpiForWindow");
     int dpi = forWindow ? (int) forWindow(window) : 0;
+    if (dpi <= 0)
+        dpi = MonitorDpi(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
     return dpi > 0 ? dpi : ScreenDpi();
+}
+
+/* The DPI the dialog manager made the dialog's font for, measured from the font: 10, 1607
+   makes it for the system's DPI, later versions for the window's. */
+static int FontDpi(HWND dialog, int windowDpi)
+{
+    LOGFONTA font;
+    if (!GetObjectA((HFONT) SendMessageA(dialog, WM_GETFONT, 0, 0), sizeof font, &font) || !font.lfHeight)
+        return windowDpi;
+    int height = abs(font.lfHeight), screen = ScreenDpi();
+    if (MulDiv(TEMPLATE_FONT_POINTS, windowDpi, 72) == height)
+        return windowDpi;
+    if (MulDiv(TEMPLATE_FONT_POINTS, screen, 72) == height)
+        return screen;
+    return MulDiv(height, 72, TEMPLATE_FONT_POINTS);
 }
 
 /* Pixels at 96 DPI at another; a DPI not known yet (0) is 96's. */
@@ -198,8 +235,7 @@ void InitDialogDpi(HWND dialog, LPCSTR skinName)
     DialogBehaviourProc behaviour = (DialogBehaviourProc) (void (*)(void)) User32Proc("SetDialogDpiChangeBehavior");
     if (behaviour)
         behaviour(dialog, DIALOG_SCALING_OFF, DIALOG_SCALING_OFF);
-    DpiForWindowProc forWindow = (DpiForWindowProc) (void (*)(void)) User32Proc("GetDpiForWindow");
-    skin->fontDpi = skin->dpi = forWindow ? WindowDpi(dialog) : ScreenDpi();
+    skin->fontDpi = skin->dpi = FontDpi(dialog, WindowDpi(dialog));
     skin->skinName = skinName;
     RECT units = {0, 0, 4, 8};
     MapDialogRect(dialog, &units);

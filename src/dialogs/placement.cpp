@@ -1,5 +1,6 @@
 /* Where a skinned dialog goes: on the monitor the person is working on, in the middle of its
    work area, and back on a monitor when the one it was on goes away. */
+#include "shell.h"
 #include "skin.h"
 
 /* Which of the monitors a dialog opening now goes on: that of the window in front, unless
@@ -58,15 +59,35 @@ static void LookAtScreen(MonitorView *view)
     view->pointerKnown = GetCursorPos(&view->pointer);
 }
 
-/* Moves a window to the middle of the work area of the monitor the person is working on,
-   keeping its size, so it is never under the taskbar. */
+static HMONITOR monitorInUse; /* chosen before the program took the foreground, or null */
+
+/* Chooses the monitor the person is working on now, for the dialogs that open until it is
+   forgotten: taking the foreground to open one hides which it was. */
+void NoteMonitorInUse(void)
+{
+    MonitorView view;
+    LookAtScreen(&view);
+    monitorInUse = view.count ? view.monitors[ChooseMonitor(&view)].handle : NULL;
+}
+
+void ForgetMonitorInUse(void)
+{
+    monitorInUse = NULL;
+}
+
+/* Moves a window to the middle of the work area of the monitor the person is working on
+   (the one noted, while it is there), keeping its size, so it is never under the taskbar. */
 void CentreOnWorkMonitor(HWND window)
 {
     MonitorView view;
     LookAtScreen(&view);
     if (!view.count)
         return;
-    RECT work = view.monitors[ChooseMonitor(&view)].work, w;
+    int chosen = ChooseMonitor(&view);
+    for (int i = 0; i < view.count; i++)
+        if (view.monitors[i].handle == monitorInUse)
+            chosen = i;
+    RECT work = view.monitors[chosen].work, w;
     /* Landing on a monitor of another scale resizes a dialog (WM_DPICHANGED) as it moves:
        it is then centred again at its new size. */
     for (int moves = 0; moves < 2; moves++) {

@@ -65,12 +65,13 @@ void CenterWindow(HWND window)
     }
 }
 
-/* Both dialogs are exactly the skin's size at their DPI, whatever the dialog font. */
+/* Both dialogs are exactly the skin's size at their DPI, whatever the dialog font. Where
+   they stand is for CenterWindow alone: nowhere else in between. */
 void SizeSkinnedDialog(HWND dialog)
 {
     DialogSkin *skin = DialogSkinOf(dialog);
     int size = ScaleToDpi(SKIN_SIZE, skin ? skin->dpi : USER_DEFAULT_SCREEN_DPI);
-    MoveWindow(dialog, 0, 0, size, size, FALSE);
+    SetWindowPos(dialog, NULL, 0, 0, size, size, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
 }
 
 /* Pixels each side of a push button's text: its 3D edge and the focus rectangle inside it. */
@@ -300,9 +301,13 @@ BOOL BringDialogForward(void)
         return TRUE;
     }
     HWND dialog = found[0] ? found[0] : found[1];
-    if (!dialog)
-        return FALSE;
-    SetForegroundWindow(dialog);
+    if (!dialog || SetForegroundWindow(dialog))
+        return dialog != NULL;
+    /* Refused, as from a timer while the person works in another window: on top of every
+       other top-most window, at least, its taskbar button flashing until it is active. */
+    SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    FLASHWINFO flash = {sizeof flash, dialog, FLASHW_ALL | FLASHW_TIMERNOFG, 0, 0};
+    FlashWindowEx(&flash);
     return TRUE;
 }
 

@@ -170,7 +170,6 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     switch (message) {
     case WM_CREATE:
         AcceptHandOver(window);
-        PostMessageA(window, WM_WATCHSESSION, 0, 0); /* once the icon shows: wtsapi32 can wait */
         SetTimer(window, REMINDER_TIMER_ID, REMINDER_PERIOD_MS, NULL);
         CheckReminder();
         return 0;
@@ -199,6 +198,11 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_WTSSESSION_CHANGE:
         OnSessionChange(window, wParam);
         return 0;
+    case WM_DPICHANGED: /* the scale changed: the icon's image follows */
+    case WM_SETTINGCHANGE:
+    case WM_DISPLAYCHANGE:
+        RefreshTrayIcon(window);
+        return 0;
     case WM_PAINT: {
         PAINTSTRUCT ps;
         BeginPaint(window, &ps);
@@ -213,9 +217,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         PostQuitMessage(0);
         return 0;
     default:
-        /* A restarted shell forgets our icon; without it the program cannot be reached. */
+        /* A restarted shell forgets our icon, without which the program cannot be reached;
+           one that announces itself after a change of scale holds it, at the old size. */
         if (taskbarCreated && message == taskbarCreated)
-            ShowTrayIcon(window);
+            RefreshTrayIcon(window);
         return DefWindowProcA(window, message, wParam, lParam);
     }
 }

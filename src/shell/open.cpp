@@ -5,20 +5,32 @@
 #include <objbase.h>
 
 typedef HRESULT(WINAPI *ComInitProc)(LPVOID reserved, DWORD flags);
+typedef void(WINAPI *ComEndProc)(void);
+
+static HRESULT comSetUp = E_FAIL; /* CoInitializeEx's answer; a failure is tried again */
 
 /* The shell may carry out "open" in a shell extension, which needs COM on this thread. Set up
    at the first open, not at start: ole32 would cost every idle copy its memory. Kept for the
    thread's life, which is the program's. */
 static void InitComForShell(void)
 {
-    static BOOL tried;
-    if (tried)
+    if (SUCCEEDED(comSetUp))
         return;
-    tried = TRUE;
     HMODULE ole32 = LoadSystemLibrary("ole32.dll");
     ComInitProc init = ole32 ? (ComInitProc) (void (*)(void)) GetProcAddress(ole32, "CoInitializeEx") : NULL;
     if (init)
-        init(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        comSetUp = init(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+}
+
+/* After the message loop: one CoUninitialize for the successful CoInitializeEx, S_FALSE
+   included, none after RPC_E_CHANGED_MODE. */
+void EndComForShell(void)
+{
+    HMODULE ole32 = GetModuleHandleA("ole32.dll");
+    ComEndProc end = ole32 ? (ComEndProc) (void (*)(void)) GetProcAddress(ole32, "CoUninitialize") : NULL;
+    if (SUCCEEDED(comSetUp) && end)
+        end();
+    comSetUp = E_FAIL;
 }
 
 /* Says that target, what the person asked for, could not be opened. */

@@ -13,7 +13,7 @@
 #define WM_TRAYNOTIFY 0x0800
 /* Posted by a second start of the program to the copy already running. */
 #define WM_ANOTHERSTART (WM_APP + 1)
-/* Posted to itself at creation: the session's notifications are asked for after the icon. */
+/* Posted to itself with the icon: the session's notifications are asked for after it. */
 #define WM_WATCHSESSION (WM_APP + 2)
 #define TRAY_ICON_ID 1
 /* The size of the ANSI notification record with balloon fields and the item GUID. */
@@ -43,6 +43,8 @@ void FormatTrayTip(char *tip, int size);
 const char *NextReminder(char *when, int size);
 void UpdateTrayTip(HWND window);
 BOOL AddTrayIcon(HWND window);
+HICON LoadTrayIcon(int dpi);
+void RefreshTrayIcon(HWND window);
 void ShowTrayIcon(HWND window);
 void RetryTrayIcon(HWND window);
 BOOL TrayIconExists(HWND window);
@@ -52,9 +54,16 @@ void OpenSetup(HWND window);
 void OpenReadMe(HWND window);
 BOOL OpenThroughShell(HWND owner, LPCWSTR what, LPCWSTR target, int show);
 void SayCannotOpen(HWND owner, LPCWSTR what, LPCWSTR target);
+void EndComForShell(void);
 
 /* Supplied by the dialogs: the modal Setup dialog (an open one is brought to the front by
    BringDialogForward, declared with the reminder core). */
 void ShowSetup(void);
+/* The monitor in use, noted for the dialogs that open until it is forgotten; the system's
+   DPI and a monitor's (0 where Windows cannot say). */
+void NoteMonitorInUse(void);
+void ForgetMonitorInUse(void);
+int ScreenDpi(void);
+int MonitorDpi(HMONITOR monitor);
 
 #endif

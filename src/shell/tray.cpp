@@ -79,26 +79,30 @@ void UpdateTrayTip(HWND window)
         lstrcpynA(trayTip, tipWanted, sizeof trayTip);
 }
 
-typedef UINT(WINAPI *DpiForWindowProc)(HWND window);
 typedef int(WINAPI *MetricForDpiProc)(int index, UINT dpi);
 
-/* The notification area's icon size: the small-icon metric at the window's DPI where
-   Windows can say it (10, 1607 on), else at the system's. */
-static int TrayIconSize(HWND window, int metric)
+/* The DPI the notification area is drawn at: that of the taskbar's monitor, where Windows
+   can say (8.1 on), else the system's. */
+static int TaskbarDpi(void)
 {
-    HMODULE user32 = GetModuleHandleA("user32.dll");
-    DpiForWindowProc forWindow = (DpiForWindowProc) (void (*)(void)) GetProcAddress(user32, "GetDpiForWindow");
-    MetricForDpiProc forDpi = (MetricForDpiProc) (void (*)(void)) GetProcAddress(user32, "GetSystemMetricsForDpi");
-    UINT dpi = forWindow ? forWindow(window) : 0;
-    return forDpi && dpi ? forDpi(metric, dpi) : GetSystemMetrics(metric);
+    int dpi = MonitorDpi(MonitorFromWindow(FindWindowA("Shell_TrayWnd", NULL), MONITOR_DEFAULTTOPRIMARY));
+    return dpi ? dpi : ScreenDpi();
+}
+
+/* Our own copy of the tray icon's image for a DPI: the small-icon size there (20 px at
+   125 %), drawn for that size; ours to destroy. */
+HICON LoadTrayIcon(int dpi)
+{
+    MetricForDpiProc forDpi = (MetricForDpiProc) (void (*)(void)) GetProcAddress(GetModuleHandleA("user32.dll"),
+                                                                                 "GetSystemMetricsForDpi");
+    int size = forDpi ? forDpi(SM_CXSMICON, dpi) : MulDiv(GetSystemMetrics(SM_CXSMICON), dpi, ScreenDpi());
+    return (HICON) LoadImageA(hInst, "KAVRITRAY", IMAGE_ICON, size, size, 0);
 }
 
 /* Adds icon 1 with its tooltip; the menu is loaded once and kept until removal. */
 BOOL AddTrayIcon(HWND window)
 {
-    /* Our own copy, made from the image nearest that size, which is ours to destroy. */
-    HICON icon = (HICON) LoadImageA(hInst, "KAVRICON", IMAGE_ICON, TrayIconSize(window, SM_CXSMICON),
-                                    TrayIconSize(window, SM_CYSMICON), 0);
+    HICON icon = LoadTrayIcon(TaskbarDpi());
     if (!trayMenu) {
         trayMenu = LoadMenuA(hInst, "QUILMAREN");
         trayPopup = GetSubMenu(trayMenu, 0);
@@ -117,6 +121,24 @@ BOOL AddTrayIcon(HWND window)
 
     DestroyIcon(icon); /* the shell keeps its own copy */
     return added;
+}
+
+/* The image for the taskbar's scale as it is now, put in place of the one shown: the scale
+   may have changed (another monitor, the setting), and Explorer then announces itself anew
+   while it still holds the icon. Where it holds none (a new Explorer), the icon is added
+   again. Nothing before the first add. */
+void RefreshTrayIcon(HWND window)
+{
+    if (!trayMenu)
+        return;
+    NOTIFYICONDATAA data;
+    InitTrayRecord(&data, window);
+    data.uFlags = NIF_ICON;
+    data.hIcon = LoadTrayIcon(TaskbarDpi());
+    BOOL modified = Shell_NotifyIconA(NIM_MODIFY, &data);
+    DestroyIcon(data.hIcon);
+    if (!modified)
+        ShowTrayIcon(window);
 }
 
 /* On the run that began the cycle, a balloon from the icon says where the program lives,
@@ -153,6 +175,9 @@ static void IconInPlace(HWND window)
    of reach. */
 void ShowTrayIcon(HWND window)
 {
+    /* Whatever opened first (a warning due at start opens inside creation), the session's
+       watch comes after the icon. */
+    PostMessageA(window, WM_WATCHSESSION, 0, 0);
     if (AddTrayIcon(window)) {
         IconInPlace(window);
         return;
@@ -206,8 +231,11 @@ void OpenSetup(HWND window)
         return;
     }
     open = TRUE;
+    /* The screen as the person left it: once ours is the foreground, it tells nothing. */
+    NoteMonitorInUse();
     SetForegroundWindow(window);
     ShowSetup();
+    ForgetMonitorInUse();
     open = FALSE;
     UpdateTrayTip(window);
 }

@@ -53,5 +53,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    EndComForShell();
     return (int) message.wParam;
 }

@@ -620,6 +620,35 @@ VOID CALLBACK ChooseFromMenu(HWND, UINT, UINT_PTR timer, DWORD)
         PostMessageA(menu, WM_CHAR, '\r', 1);
 }
 
+HHOOK showHook;
+RECT shownAt; /* the dialog's place as it first showed */
+
+LRESULT CALLBACK OnShown(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPRETSTRUCT *m = (const CWPRETSTRUCT *) lParam;
+    if (m->hwnd == lastDialog && m->message == WM_WINDOWPOSCHANGED && IsRectEmpty(&shownAt) &&
+        (((const WINDOWPOS *) m->lParam)->flags & SWP_SHOWWINDOW))
+        GetWindowRect(m->hwnd, &shownAt);
+    return CallNextHookEx(showHook, code, wParam, lParam);
+}
+
+/* Placed before it first shows: it appears where it belongs, and nowhere else first. */
+TEST_F(Dialogs, EachDialogFirstShowsWhereItBelongs)
+{
+    showHook = SetWindowsHookExA(WH_CALLWNDPROCRET, OnShown, NULL, GetCurrentThreadId());
+    for (void (*show)(void) : {OpenWarning, ShowSetup}) {
+        SetRectEmpty(&shownAt);
+        RunModal(show, [](HWND dialog) {
+            ExpectSkinnedFrame(dialog);
+            RECT now;
+            GetWindowRect(dialog, &now);
+            EXPECT_TRUE(EqualRect(&shownAt, &now)) << "first shown at " << shownAt.left << ", " << shownAt.top;
+            EndDialog(dialog, 0);
+        });
+    }
+    UnhookWindowsHookEx(showHook);
+}
+
 TEST_F(Dialogs, WarningIsCentredAndItsAnswersEndItOrPutItOff)
 {
     /* Minutes from now to the stored moment, or what became of it. Tomorrow is at the default 07:29. */

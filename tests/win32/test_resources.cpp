@@ -52,8 +52,10 @@ TEST(Resources, ExactlyTheNamedSetInUsEnglish)
         "#5/#103",       "#5/#104",       "#12/KAVRICUR", "#14/KAVRICON",       "#14/WARNING",
         "#14/#2",        "#16/#1",        "#24/#1",       "#24/IDR_RT_MANIFEST",
     };
-    for (int id = 1; id <= 18; id++)
-        expected.insert("#3/#" + std::to_string(id));
+    expected.insert("#14/KAVRITRAY");
+    for (int id = 1; id <= 26; id++)
+        if (id != IDCUR_HAND) /* a cursor's number */
+            expected.insert("#3/#" + std::to_string(id));
     for (const char *scale : {"125", "150", "175", "200"})
         expected.insert({std::string("#2/KAVRIBMP") + scale, std::string("#2/KAVRIWARN") + scale});
     EXPECT_EQ(found.entries, expected);
@@ -63,20 +65,26 @@ TEST(Resources, ExactlyTheNamedSetInUsEnglish)
 TEST(Resources, IconGroupsListTheirImagesInOrder)
 {
     HMODULE module = ProgramResources();
+    const int fileSizes[] = {48, 32, 16, 48, 32, 16}, fileBits[] = {4, 4, 4, 8, 8, 8};
+    const int traySizes[] = {16, 20, 24, 28, 32, 40, 48}, trayBits[] = {8, 8, 8, 8, 8, 8, 8};
     const struct {
         LPCSTR name;
-        int firstImage;
-    } groups[] = {{MAKEINTRESOURCEA(2), IDI_GROUP2_FIRST}, {"WARNING", IDI_WARNING_FIRST}, {"KAVRICON", IDI_KAVRICON_FIRST}};
-    const int sizes[6] = {48, 32, 16, 48, 32, 16}, bits[6] = {4, 4, 4, 8, 8, 8};
+        int firstImage, count;
+        const int *sizes, *bits;
+    } groups[] = {{MAKEINTRESOURCEA(2), IDI_GROUP2_FIRST, 6, fileSizes, fileBits},
+                  {"WARNING", IDI_WARNING_FIRST, 6, fileSizes, fileBits},
+                  {"KAVRICON", IDI_KAVRICON_FIRST, 6, fileSizes, fileBits},
+                  {"KAVRITRAY", IDI_KAVRITRAY_FIRST, 7, traySizes, trayBits}}; /* every small-icon size, 100-300 % */
 
     for (const auto &g : groups) {
         SCOPED_TRACE(Name(g.name));
+        const int *sizes = g.sizes, *bits = g.bits;
         std::string dir = ResourceBytes(module, g.name, (LPCSTR) RT_GROUP_ICON);
-        ASSERT_EQ(dir.size(), 6u + 6 * 14);
+        ASSERT_EQ(dir.size(), 6u + g.count * 14);
         const BYTE *p = (const BYTE *) dir.data();
         EXPECT_EQ(*(const WORD *) (p + 2), 1);
-        ASSERT_EQ(*(const WORD *) (p + 4), 6);
-        for (int i = 0; i < 6; i++) {
+        ASSERT_EQ(*(const WORD *) (p + 4), g.count);
+        for (int i = 0; i < g.count; i++) {
             const BYTE *e = p + 6 + 14 * i;
             EXPECT_EQ(e[0], sizes[i]);
             EXPECT_EQ(e[1], sizes[i]);

@@ -42,6 +42,11 @@ void ShowSetup(void)
     setups++;
 }
 
+void NoteMonitorInUse(void) {}
+void ForgetMonitorInUse(void) {}
+int ScreenDpi(void) { return USER_DEFAULT_SCREEN_DPI; }
+int MonitorDpi(HMONITOR) { return 0; }
+
 namespace {
 int forwards;
 bool dialogOpen; /* what BringDialogForward finds */
@@ -297,9 +302,11 @@ bool refuseTip; /* as a busy shell would */
 
 int balloons; /* first-run balloons asked for */
 std::string lastBalloon;
+int iconChanges; /* images put in place of the one shown */
 
 BOOL WINAPI FlakyNotify(DWORD message, PNOTIFYICONDATAA data)
 {
+    iconChanges += message == NIM_MODIFY && (data->uFlags & NIF_ICON);
     if (message == NIM_MODIFY && (data->uFlags & NIF_INFO)) {
         balloons++;
         lastBalloon = std::string(data->szInfoTitle) + "|" + data->szInfo;
@@ -404,6 +411,50 @@ TEST_F(Shell, FailedAddIsRetriedOnItsTimerUntilExactlyOneIconOrTheLimit)
     PatchImport("user32.dll", (const void *) WatchedKillTimer, (const void *) realKillTimer);
     PatchImport("user32.dll", (const void *) FastRetryTimer, (const void *) realSetTimer);
     PatchImport("shell32.dll", (const void *) FlakyNotify, (const void *) realNotify);
+}
+
+/* A new scale, or Explorer announcing itself anew while it holds the icon: the image is
+   put in place, and nothing is added. */
+TEST_F(Shell, ANewScaleOrTaskbarPutsTheImageInPlace)
+{
+    realNotify = (NotifyProc) (void (*)(void)) GetProcAddress(GetModuleHandleA("shell32.dll"), "Shell_NotifyIconA");
+    ASSERT_GT(PatchImport("shell32.dll", (const void *) realNotify, (const void *) FlakyNotify), 0);
+    for (UINT message : {RegisterWindowMessageA("TaskbarCreated"), (UINT) WM_DPICHANGED, (UINT) WM_SETTINGCHANGE,
+                         (UINT) WM_DISPLAYCHANGE}) {
+        Start();
+        adds = iconChanges = 0;
+        SendMessageA(window, message, 0, 0);
+        EXPECT_EQ(iconChanges, 1) << message;
+        EXPECT_EQ(adds, 0) << message;
+        DestroyWindow(window);
+    }
+    PatchImport("shell32.dll", (const void *) FlakyNotify, (const void *) realNotify);
+}
+
+/* An icon's colour bitmap, and the icon released. */
+std::string ColourBits(HICON icon)
+{
+    ICONINFO info;
+    BITMAP b = {};
+    GetIconInfo(icon, &info);
+    GetObjectA(info.hbmColor, sizeof b, &b);
+    std::string bits(b.bmWidthBytes * b.bmHeight, '\0');
+    GetBitmapBits(info.hbmColor, bits.size(), &bits[0]);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(icon);
+    return bits;
+}
+
+TEST_F(Shell, TheTrayIconAtEachScaleIsTheImageDrawnForItsSize)
+{
+    const int dpis[] = {96, 120, 144, 168, 192, 240, 288}; /* 16, 20, 24, 28, 32, 40, 48 px */
+    for (int i = 0; i < 7; i++) {
+        HRSRC image = FindResourceA(hInst, MAKEINTRESOURCEA(IDI_KAVRITRAY_FIRST + i), (LPCSTR) RT_ICON);
+        HICON drawn = CreateIconFromResourceEx((BYTE *) LockResource(LoadResource(hInst, image)),
+                                               SizeofResource(hInst, image), TRUE, 0x00030000, 0, 0, 0);
+        EXPECT_TRUE(ColourBits(LoadTrayIcon(dpis[i])) == ColourBits(drawn)) << "another image at " << dpis[i] << " DPI";
+    }
 }
 
 typedef LONG(WINAPI *RegCreateProc)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY,

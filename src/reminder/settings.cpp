@@ -178,10 +178,12 @@ static const struct {
 static int PolicySetting(const char *name, int *value)
 {
     if (strcmp(name, SETTING_START_DAY) == 0) {
-        long long first = ReadPolicyFirstDay(), period = ReadAppliedOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
-        if (first)
-            *value = (int) (first - (period < 0 ? -period : period)); /* in range: the first day is small */
-        return first != 0;
+        long long first = ReadPolicyFirstDay(), period;
+        if (!first)
+            return 0;
+        period = ReadAppliedOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
+        *value = (int) (first - (period < 0 ? -period : period)); /* in range: the first day is small */
+        return 1;
     }
     for (const auto &p : policySettings)
         if (strcmp(name, p.setting) == 0 && ReadPolicyNumber(p.policy, p.low, p.high, value)) {

@@ -26,3 +26,5 @@ target_link_libraries(host_tests PRIVATE reminder_host GTest::gtest_main)
 gtest_discover_tests(host_tests TEST_PREFIX "host." DISCOVERY_TIMEOUT 30)
 
 add_test(NAME host.assets_match_generator COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_assets.sh)
+add_test(NAME host.template_matches_program
+    COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/check_template.py ${CMAKE_SOURCE_DIR})

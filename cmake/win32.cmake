@@ -142,7 +142,7 @@ set_tests_properties(${WINE_TESTS} PROPERTIES TIMEOUT 300)
 # End-to-end: the real program driven through the tray, keyboard and mouse.
 add_test(NAME e2e.program
     COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_program.py $<TARGET_FILE:QuilmarenFilters>
-            ${CMAKE_BINARY_DIR}/screenshots Shell Dialogs)
+            ${CMAKE_BINARY_DIR}/screenshots Shell Dialogs Managed)
 set_tests_properties(e2e.program PROPERTIES TIMEOUT 900)
 list(APPEND WINE_TESTS e2e.program)
 # Lanes of their own (a display and a prefix each), beside the tests that share one: the

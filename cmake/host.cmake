@@ -27,3 +27,5 @@ gtest_discover_tests(host_tests TEST_PREFIX "host." DISCOVERY_TIMEOUT 30)
 
 add_test(NAME host.assets_match_generator COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_assets.sh)
 add_test(NAME host.setup_offline_and_mirror_mid_sync COMMAND bash ${CMAKE_SOURCE_DIR}/tests/check_setup.sh)
+add_test(NAME host.template_matches_program
+    COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/check_template.py ${CMAKE_SOURCE_DIR})

@@ -57,15 +57,23 @@ if(QF_SHIPPED_BUILD)
     set(PACKAGE_SETUP ${PACKAGE_DIR}/QuilmarenFilters-${PROJECT_VERSION}-setup.exe)
     set(PACKAGE_FILES $<TARGET_FILE:QuilmarenFilters>=QuilmarenFilters.exe ${CMAKE_SOURCE_DIR}/packaging/readme.txt=readme.txt)
     set(PACKAGE_DEPENDS QuilmarenFilters packaging/readme.txt tools/package_files.py)
+    # The administrative template for Group Policy and Intune: in the ZIP and beside it.
+    set(TEMPLATE_FILES ${CMAKE_SOURCE_DIR}/packaging/QuilmarenFilters.admx=QuilmarenFilters.admx
+        ${CMAKE_SOURCE_DIR}/packaging/en-US/QuilmarenFilters.adml=en-US/QuilmarenFilters.adml)
+    set(PACKAGE_TEMPLATE ${PACKAGE_DIR}/QuilmarenFilters.admx ${PACKAGE_DIR}/en-US/QuilmarenFilters.adml)
+    add_custom_command(OUTPUT ${PACKAGE_TEMPLATE}
+        COMMAND ${PACKAGE_TOOL} stage ${QF_SOURCE_DATE_EPOCH} ${PACKAGE_DIR} ${TEMPLATE_FILES}
+        DEPENDS packaging/QuilmarenFilters.admx packaging/en-US/QuilmarenFilters.adml tools/package_files.py
+        COMMENT "Administrative template")
     add_custom_command(OUTPUT ${PACKAGE_EXE}
         COMMAND ${PACKAGE_TOOL} stage ${QF_SOURCE_DATE_EPOCH} ${PACKAGE_DIR} $<TARGET_FILE:QuilmarenFilters>=QuilmarenFilters.exe
         DEPENDS ${PACKAGE_DEPENDS}
         COMMENT "Program")
     add_custom_command(OUTPUT ${PACKAGE_ZIP}
-        COMMAND ${PACKAGE_TOOL} zip ${QF_SOURCE_DATE_EPOCH} ${PACKAGE_ZIP} ${PACKAGE_FILES}
-        DEPENDS ${PACKAGE_DEPENDS}
+        COMMAND ${PACKAGE_TOOL} zip ${QF_SOURCE_DATE_EPOCH} ${PACKAGE_ZIP} ${PACKAGE_FILES} ${TEMPLATE_FILES}
+        DEPENDS ${PACKAGE_DEPENDS} packaging/QuilmarenFilters.admx packaging/en-US/QuilmarenFilters.adml
         COMMENT "Portable ZIP")
-    set(PACKAGE_OUTPUTS ${PACKAGE_EXE} ${PACKAGE_ZIP})
+    set(PACKAGE_OUTPUTS ${PACKAGE_EXE} ${PACKAGE_ZIP} ${PACKAGE_TEMPLATE})
     if(MAKENSIS)
         set(PACKAGE_STAGE ${PACKAGE_DIR}/installer-files)
         add_custom_command(OUTPUT ${PACKAGE_SETUP}
@@ -134,7 +142,7 @@ set_tests_properties(${WINE_TESTS} PROPERTIES TIMEOUT 300)
 # End-to-end: the real program driven through the tray, keyboard and mouse.
 add_test(NAME e2e.program
     COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_program.py $<TARGET_FILE:QuilmarenFilters>
-            ${CMAKE_BINARY_DIR}/screenshots Shell Dialogs)
+            ${CMAKE_BINARY_DIR}/screenshots Shell Dialogs Managed)
 set_tests_properties(e2e.program PROPERTIES TIMEOUT 900)
 list(APPEND WINE_TESTS e2e.program)
 # Lanes of their own (a display and a prefix each), beside the tests that share one: the

@@ -4,12 +4,14 @@
 
 #define IDD_SETUP 103
 #define IDD_WARNING 104
+#define IDD_SETUP_MANAGED 106 /* Setup where an organisation sets some of it */
 
 #define IDC_FREQUENCY 1000
 #define IDC_MINUTES 1002
 #define IDC_HOURS 1003
 #define IDC_LINK 1004
 #define IDC_LATER 1005 /* made by the warning when it opens */
+#define IDC_MANAGED 1006
 
 #define IDM_EXIT 105
 #define IDM_HELP 32771

@@ -5,7 +5,7 @@ time), and nothing depends on the build folder, the clock or the umask.
   package_files.py stage EPOCH DIR SRC=NAME...     copies, dated EPOCH, for the installer
   package_files.py zip EPOCH OUT SRC=NAME...       a ZIP of those files, dated EPOCH
   package_files.py stamp EPOCH EXE                 sets a PE file's header time stamp
-  package_files.py sums OUT FILE...                SHA256SUMS, by file name
+  package_files.py sums OUT FILE...                SHA256SUMS, by path from OUT's folder
 """
 import hashlib
 import os
@@ -21,9 +21,9 @@ def pairs(args):
 
 
 def stage(epoch, folder, files):
-    os.makedirs(folder, exist_ok=True)
     for source, name in pairs(files):
         target = os.path.join(folder, name)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
         shutil.copyfile(source, target)
         os.chmod(target, 0o644)
         os.utime(target, (epoch, epoch))
@@ -63,7 +63,8 @@ def sums(out, files):
     lines = []
     for path in files:
         with open(path, 'rb') as f:
-            lines.append('%s  %s\n' % (hashlib.sha256(f.read()).hexdigest(), os.path.basename(path)))
+            name = os.path.relpath(os.path.abspath(path), os.path.dirname(os.path.abspath(out))).replace(os.sep, '/')
+            lines.append('%s  %s\n' % (hashlib.sha256(f.read()).hexdigest(), name))
     with open(out, 'w', newline='\n') as f:
         f.writelines(lines)
 

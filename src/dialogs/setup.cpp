@@ -12,12 +12,19 @@ static WPARAM ListIndex(int stored, int count)
     return (WPARAM) (index >= 0 && index < count ? index : -1);
 }
 
-/* Fills the three lists and selects the stored (or default) period and time. */
+/* The lists and the settings they show. */
+static const struct {
+    int list;
+    const char *setting;
+} setupLists[] = {{IDC_FREQUENCY, SETTING_FREQUENCY}, {IDC_HOURS, SETTING_HOURS}, {IDC_MINUTES, SETTING_MINUTES}};
+
+/* Fills the three lists and selects the period and time as they apply (or the defaults); a
+   list an organisation's policy sets shows its value, greyed. */
 static void InitSetupLists(HWND dialog)
 {
-    int period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
-    int hour = ReadSettingOr(SETTING_HOURS, DEFAULT_HOURS);
-    int minute = ReadSettingOr(SETTING_MINUTES, DEFAULT_MINUTES);
+    int period = ReadAppliedOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
+    int hour = ReadAppliedOr(SETTING_HOURS, DEFAULT_HOURS);
+    int minute = ReadAppliedOr(SETTING_MINUTES, DEFAULT_MINUTES);
 
     SendDlgItemMessageA(dialog, IDC_FREQUENCY, CB_RESETCONTENT, 0, 0);
     SendDlgItemMessageA(dialog, IDC_HOURS, CB_RESETCONTENT, 0, 0);
@@ -36,21 +43,26 @@ static void InitSetupLists(HWND dialog)
     SendDlgItemMessageA(dialog, IDC_FREQUENCY, CB_SETCURSEL, ListIndex(period, 100), 0);
     SendDlgItemMessageA(dialog, IDC_HOURS, CB_SETCURSEL, ListIndex(hour, 24), 0);
     SendDlgItemMessageA(dialog, IDC_MINUTES, CB_SETCURSEL, ListIndex(minute, 60), 0);
+    for (const auto &l : setupLists)
+        EnableWindow(GetDlgItem(dialog, l.list), !PolicyManages(l.setting));
 }
 
-/* Stores a list's selected index + 1, so 0 (nothing selected) reads back as not set. */
+/* Stores a list's selected index + 1, so 0 (nothing selected) reads back as not set; a
+   greyed one, set by policy, stays as the person last stored it. */
 static void StoreSelection(HWND dialog, int list, LPCSTR name)
 {
-    WriteSettingInt((int) SendDlgItemMessageA(dialog, list, CB_GETCURSEL, 0, 0) + 1, name);
+    if (IsWindowEnabled(GetDlgItem(dialog, list)))
+        WriteSettingInt((int) SendDlgItemMessageA(dialog, list, CB_GETCURSEL, 0, 0) + 1, name);
 }
 
-/* OK: today starts a new cycle with the chosen period and time. */
+/* OK: today starts a new cycle with the chosen period and time, unless an organisation
+   sets the first day. */
 static void StoreSetup(HWND dialog)
 {
-    WriteSettingInt(GetDayNumber(), SETTING_START_DAY);
-    StoreSelection(dialog, IDC_FREQUENCY, SETTING_FREQUENCY);
-    StoreSelection(dialog, IDC_HOURS, SETTING_HOURS);
-    StoreSelection(dialog, IDC_MINUTES, SETTING_MINUTES);
+    if (!PolicyManages(SETTING_START_DAY))
+        WriteSettingInt(GetDayNumber(), SETTING_START_DAY);
+    for (const auto &l : setupLists)
+        StoreSelection(dialog, l.list, l.setting);
 }
 
 /* The Setup dialog: period and time of day, on the magenta-keyed skin. */
@@ -76,8 +88,13 @@ INT_PTR CALLBACK SetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     return SkinnedDialogProc(dialog, message, wParam, lParam, DialogSkinOf(dialog), SETUP_KEY_COLOUR);
 }
 
-/* Shows the Setup dialog modally and returns once it is closed. */
+/* Shows the Setup dialog modally and returns once it is closed: with the line that says
+   an organisation sets some of it, where one does. */
 void ShowSetup(void)
 {
-    DialogBoxParamA(hInst, MAKEINTRESOURCEA(IDD_SETUP), GetDesktopWindow(), SetupDlgProc, 0);
+    BOOL managed = PolicyManages(SETTING_START_DAY);
+    for (const auto &l : setupLists)
+        managed = managed || PolicyManages(l.setting);
+    DialogBoxParamA(hInst, MAKEINTRESOURCEA(managed ? IDD_SETUP_MANAGED : IDD_SETUP), GetDesktopWindow(),
+                    SetupDlgProc, 0);
 }

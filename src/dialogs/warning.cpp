@@ -10,9 +10,12 @@
 #define WARNING_LATER_Y 158
 
 /* Later, made here so that the template stays as it always was: a push button of OK's size
-   in the controls' font, last in the tab order, so OK stays the default. */
+   in the controls' font, last in the tab order, so OK stays the default. None where an
+   organisation allows no putting off. */
 static void AddLaterButton(HWND dialog)
 {
+    if (!PolicyAllows(POLICY_ALLOW_LATER))
+        return;
     HWND later = CreateWindowExA(0, "BUTTON", "Later", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0,
                                  0, 0, dialog, (HMENU) IDC_LATER, hInst, NULL);
     SendMessageA(later, WM_SETFONT, SendDlgItemMessageA(dialog, IDOK, WM_GETFONT, 0, 0), FALSE);
@@ -46,6 +49,14 @@ static int ChooseLater(HWND dialog)
     return answer;
 }
 
+/* Esc, or a close by other means: an hour later, unless there is no Later (an organisation
+   allows none), when OK is the only answer. */
+static void PutOffAnHour(HWND dialog)
+{
+    if (GetDlgItem(dialog, IDC_LATER))
+        EndDialog(dialog, ANSWER_IN_1_HOUR);
+}
+
 /* The warning itself, on the green-keyed skin. OK means done; Later comes back at the chosen
    time; Esc or any other close, in an hour: a reflex never throws the reminder away. */
 INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -64,7 +75,7 @@ INT_PTR CALLBACK WarningDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK: EndDialog(dialog, ANSWER_DONE); return TRUE;
-        case IDCANCEL: EndDialog(dialog, ANSWER_IN_1_HOUR); return TRUE;
+        case IDCANCEL: PutOffAnHour(dialog); return TRUE;
         case IDC_LATER: {
             int answer = ChooseLater(dialog);
             if (answer)

@@ -52,6 +52,13 @@ static long long UnseenDueDay(long long day, long long start, long long period)
     return missed > start && missed > reminderState.lastWarningDay ? missed : 0;
 }
 
+/* Days before an organisation's first day are not due: unlike those before a start of the
+   person's own (a clock set back), the schedule has not begun there. */
+static int BeforePolicyStart(long long day, long long start)
+{
+    return day < start && ReadPolicyFirstDay();
+}
+
 /* Did that day pass after the stored last warning? Without a record nothing is owed: the
    rules of older copies. */
 static int IsOwed(long long missed, long long record)
@@ -63,8 +70,8 @@ static int IsOwed(long long missed, long long record)
    stored as value + 1: (hours - 1) * 60 + (minutes - 1) is hours * 60 + minutes - 61. */
 long long WarningTarget(void)
 {
-    long long hours = ReadSettingOr(SETTING_HOURS, DEFAULT_HOURS);
-    long long minutes = ReadSettingOr(SETTING_MINUTES, DEFAULT_MINUTES);
+    long long hours = ReadAppliedOr(SETTING_HOURS, DEFAULT_HOURS);
+    long long minutes = ReadAppliedOr(SETTING_MINUTES, DEFAULT_MINUTES);
     return hours * 60 + minutes - 61;
 }
 
@@ -83,7 +90,7 @@ static int GivenAlready(long long day, long long minute, long long record, long 
    is owed, unless its time never comes. */
 int IsWarningDay(void)
 {
-    int start = ReadSettingInt(SETTING_START_DAY);
+    int start = ReadAppliedSetting(SETTING_START_DAY);
     DayNumber today = GetDayNumber();
 
     if (start == 0) {
@@ -93,8 +100,8 @@ int IsWarningDay(void)
         return DAY_NOT_DUE;
     }
 
-    int period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
-    if (!IsDueDay(today, start, period)) {
+    int period = ReadAppliedOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
+    if (!IsDueDay(today, start, period) || BeforePolicyStart(today, start)) {
         /* The record is read only when a day could be owed: not once a warning came in this run. */
         long long missed = UnseenDueDay(today, start, period);
         return missed && IsOwed(missed, ReadSettingInt(SETTING_LAST_WARNING_DAY)) && WarningTarget() < MINUTES_PER_DAY
@@ -129,8 +136,8 @@ int IsWarningTime(void)
    ever will (a time beyond the day). A minute of 1440 is the next day's first. */
 int ForecastWarning(DayNumber day, int minute, ReminderForecast *when)
 {
-    long long start = ReadSettingInt(SETTING_START_DAY);
-    long long period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
+    long long start = ReadAppliedSetting(SETTING_START_DAY);
+    long long period = ReadAppliedOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
     long long record = ReadSettingInt(SETTING_LAST_WARNING_DAY);
     long long target = WarningTarget();
     long long d = day, from = minute;
@@ -149,8 +156,12 @@ int ForecastWarning(DayNumber day, int minute, ReminderForecast *when)
     }
     if (target >= MINUTES_PER_DAY)
         return 0;
-    if (start == 0)
+    if (start == 0) {
         start = record = d; /* the first check records its own day */
+    } else if (BeforePolicyStart(d, start)) {
+        d = start;
+        from = 0;
+    }
     long long step = period < 0 ? -period : period;
     long long done = ReadSettingInt(SETTING_DONE_DAY), latest = reminderState.latestMoment;
     long long lastDueDay = reminderState.lastDueDay;

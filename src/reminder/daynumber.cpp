@@ -2,8 +2,6 @@
 
 static const int monthLengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
 
-static DayNumber DayNumberOf(const SYSTEMTIME *date);
-
 /* Today's local date as a running day count; every fourth year is a leap year. */
 DayNumber GetDayNumber(void)
 {
@@ -13,7 +11,7 @@ DayNumber GetDayNumber(void)
 }
 
 /* A local date's day number, by the same count. */
-static DayNumber DayNumberOf(const SYSTEMTIME *date)
+DayNumber DayNumberOf(const SYSTEMTIME *date)
 {
     int year = date->wYear;
     int n = date->wDay;

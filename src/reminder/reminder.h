@@ -25,6 +25,17 @@ typedef int DayNumber;
    when it was not yet due. Absent: none. */
 #define SETTING_DONE_DAY "Last Done Day"
 
+/* What an organisation sets through Group Policy or Intune: REG_DWORD values (the first
+   day REG_SZ, YYYY-MM-DD) under this key of the computer, which wins, and of the user. A
+   value out of range or of another type counts as not set. */
+#define POLICY_KEY "Software\\Policies\\Quilmaren Filters"
+#define POLICY_FREQUENCY "Frequency"
+#define POLICY_HOUR "WarningHour"
+#define POLICY_MINUTE "WarningMinute"
+#define POLICY_FIRST_DAY "FirstReminderDay"
+#define POLICY_ALLOW_LATER "AllowLater"
+#define POLICY_ALLOW_EXIT "AllowExit"
+
 /* Defaults for a setting that reads as 0. Hours and minutes are stored as their value + 1
    (1 means 00), so the defaults 8 and 30 mean 07:29, not 08:30. */
 #define DEFAULT_FREQUENCY 7
@@ -84,6 +95,7 @@ extern int sessionLocked;
 extern int warningsUnderWay;
 
 DayNumber GetDayNumber(void);
+DayNumber DayNumberOf(const SYSTEMTIME *date);
 int DayNumberToDate(long long day, SYSTEMTIME *date);
 long long MomentNow(void);
 
@@ -94,6 +106,12 @@ long long ReadSettingLong(const char *name);
 int ReadSettingOr(const char *name, int fallback); /* fallback when it reads as 0 */
 void WriteSettingInt(int value, const char *name); /* as "%i" */
 void WriteSettingLong(long long value, const char *name);
+int ReadPolicyNumber(const char *name, int low, int high, int *value);
+DayNumber ReadPolicyFirstDay(void);
+int PolicyManages(const char *setting);
+int ReadAppliedSetting(const char *name);
+int ReadAppliedOr(const char *name, int fallback);
+int PolicyAllows(const char *name);
 
 int IsWarningDay(void);
 int IsWarningTime(void);

@@ -13,8 +13,18 @@ static char trayTip[TRAY_TIP_SIZE]; /* the tooltip the shell holds; empty withou
 static char tipWanted[TRAY_TIP_SIZE];               /* the tooltip as last made */
 static ReminderState tipState;                      /* what it was made from */
 static DayNumber tipDay;
-static HKEY settingsKey; /* the product's key, watched for edits */
-static HANDLE settingsEdited;
+/* Where an edit can change the forecast: the product's key, and the policies of the computer
+   and the user (the parent of ours, as our key may come and go; where even that is missing,
+   "Software"). */
+static const struct {
+    HKEY root;
+    const char *path, *orElse;
+} watchedKeys[] = {{HKEY_CURRENT_USER, SETTINGS_PARENT_KEY "\\" SETTINGS_PRODUCT_KEY, NULL},
+                   {HKEY_LOCAL_MACHINE, "Software\\Policies", "Software"},
+                   {HKEY_CURRENT_USER, "Software\\Policies", "Software"}};
+#define WATCHED_KEYS (sizeof watchedKeys / sizeof watchedKeys[0])
+static HKEY settingsKeys[WATCHED_KEYS]; /* watched for edits, all or none */
+static HANDLE settingsEdited;           /* set by an edit of any */
 static BOOL welcomeOffered; /* the first run's balloon, once the icon is in place */
 
 /* A record naming our icon (icon 1 of the main window), every other field zero. */
@@ -43,22 +53,28 @@ static BOOL TipMayHaveChanged(void)
 
     if (!settingsEdited)
         settingsEdited = CreateEventA(NULL, FALSE, FALSE, NULL);
-    if (settingsKey && WaitForSingleObject(settingsEdited, 0) == WAIT_TIMEOUT)
+    if (settingsKeys[0] && WaitForSingleObject(settingsEdited, 0) == WAIT_TIMEOUT)
         return changed;
-    /* Edited, or not watched yet: watch again, from a fresh handle in case the key was
-       deleted. Where it cannot be watched, every tick counts as a change. */
-    if (settingsKey)
-        RegCloseKey(settingsKey);
-    HKEY key;
-    settingsKey = NULL;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_PARENT_KEY "\\" SETTINGS_PRODUCT_KEY, 0, KEY_NOTIFY, &key) !=
-        ERROR_SUCCESS)
-        return TRUE;
-    if (RegNotifyChangeKeyValue(key, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, settingsEdited, TRUE) ==
-        ERROR_SUCCESS)
-        settingsKey = key;
-    else
-        RegCloseKey(key);
+    /* Edited, or not watched yet: watch again, from fresh handles in case a key was
+       deleted. Where one cannot be watched, every tick counts as a change. */
+    BOOL watched = TRUE;
+    for (size_t i = 0; i < WATCHED_KEYS; i++) {
+        if (settingsKeys[i])
+            RegCloseKey(settingsKeys[i]);
+        settingsKeys[i] = NULL;
+        const char *orElse = watchedKeys[i].orElse;
+        if (watched &&
+            (RegOpenKeyExA(watchedKeys[i].root, watchedKeys[i].path, 0, KEY_NOTIFY, &settingsKeys[i]) == ERROR_SUCCESS ||
+             (orElse && RegOpenKeyExA(watchedKeys[i].root, orElse, 0, KEY_NOTIFY, &settingsKeys[i]) == ERROR_SUCCESS)))
+            watched = RegNotifyChangeKeyValue(settingsKeys[i], TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                              settingsEdited, TRUE) == ERROR_SUCCESS;
+        else
+            watched = FALSE;
+    }
+    if (!watched && settingsKeys[0]) {
+        RegCloseKey(settingsKeys[0]);
+        settingsKeys[0] = NULL;
+    }
     return TRUE;
 }
 
@@ -240,6 +256,21 @@ void OpenSetup(HWND window)
     UpdateTrayTip(window);
 }
 
+/* Exit, and the separator above it, only where an organisation lets the person end the
+   program; asked at every opening, so that a policy applies at once. */
+static void OfferExitAsAllowed(HMENU popup)
+{
+    BOOL allowed = PolicyAllows(POLICY_ALLOW_EXIT);
+    BOOL offered = GetMenuState(popup, IDM_EXIT, MF_BYCOMMAND) != (UINT) -1;
+    if (allowed && !offered) {
+        AppendMenuA(popup, MF_SEPARATOR, 0, NULL);
+        AppendMenuA(popup, MF_STRING, IDM_EXIT, "E&xit");
+    } else if (!allowed && offered) {
+        DeleteMenu(popup, IDM_EXIT, MF_BYCOMMAND);
+        DeleteMenu(popup, GetMenuItemCount(popup) - 1, MF_BYPOSITION);
+    }
+}
+
 /* A left or right button press on the icon opens the menu at the pointer. */
 void OnTrayNotify(HWND window, WPARAM iconId, LPARAM mouseMessage)
 {
@@ -250,6 +281,7 @@ void OnTrayNotify(HWND window, WPARAM iconId, LPARAM mouseMessage)
     GetCursorPos(&at);
     /* Without the foreground the menu would not close on a click elsewhere. */
     SetForegroundWindow(window);
+    OfferExitAsAllowed(trayPopup);
     int command = TrackPopupMenu(trayPopup, TPM_RETURNCMD | TPM_BOTTOMALIGN | TPM_RIGHTALIGN, at.x, at.y, 0,
                                  window, NULL);
     PostMessageA(window, WM_NULL, 0, 0);

@@ -1,6 +1,7 @@
 /* Reads the desktop from inside Wine for the end-to-end tests: the foreground window's
    title, the text of the visible balloons, a date in the user's short format, and the
-   monitors. Usage: probe foreground | balloons | date YEAR MONTH DAY | monitors */
+   monitors, and a window's controls. Usage: probe foreground | balloons | date YEAR MONTH DAY |
+   monitors | controls TITLE */
 #include <windows.h>
 
 #include <stdio.h>
@@ -32,8 +33,20 @@ static BOOL CALLBACK PrintMonitor(HMONITOR monitor, HDC dc, LPRECT area, LPARAM 
     return TRUE;
 }
 
+/* One control a line: its id, 1 if enabled, and its text (a list's: the one selected). */
+static BOOL CALLBACK PrintControl(HWND control, LPARAM unused)
+{
+    char text[256] = "";
+    (void) unused;
+    SendMessageA(control, WM_GETTEXT, sizeof text, (LPARAM) text);
+    printf("%d %d %s\n", GetDlgCtrlID(control), IsWindowEnabled(control) ? 1 : 0, text);
+    return TRUE;
+}
+
 int main(int argc, char **argv)
 {
+    if (argc == 3 && strcmp(argv[1], "controls") == 0)
+        return !EnumChildWindows(FindWindowA(NULL, argv[2]), PrintControl, 0);
     if (argc == 2 && strcmp(argv[1], "monitors") == 0)
         return !EnumDisplayMonitors(NULL, NULL, PrintMonitor, 0);
     if (argc == 2 && strcmp(argv[1], "foreground") == 0) {
@@ -56,6 +69,6 @@ int main(int argc, char **argv)
         printf("%s\n", date);
         return 0;
     }
-    fprintf(stderr, "usage: probe foreground | balloons | date YEAR MONTH DAY | monitors\n");
+    fprintf(stderr, "usage: probe foreground | balloons | date YEAR MONTH DAY | monitors | controls TITLE\n");
     return 2;
 }

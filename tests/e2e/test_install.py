@@ -110,9 +110,10 @@ class Packages(unittest.TestCase):
             self.assertTrue(wait_for(lambda: not tray_icon_shown(), 10))
         set_settings()
 
-    def test_zip_holds_exactly_the_program_and_readme(self):
+    def test_zip_holds_exactly_the_program_readme_and_administrative_template(self):
         with zipfile.ZipFile(ZIP) as z:
-            self.assertEqual(sorted(z.namelist()), ['QuilmarenFilters.exe', 'readme.txt'])
+            self.assertEqual(sorted(z.namelist()), ['QuilmarenFilters.admx', 'QuilmarenFilters.exe',
+                                                    'en-US/QuilmarenFilters.adml', 'readme.txt'])
             with open(PROGRAM, 'rb') as f:
                 self.assertEqual(z.read('QuilmarenFilters.exe'), f.read())
             self.assertIn('Show hidden icons', z.read('readme.txt').decode())

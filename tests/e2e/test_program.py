@@ -11,8 +11,8 @@ import time
 import unittest
 
 from desktop import (OPTIONS_KEY, Program, Shot, click, dialogs, drag, due_today, geometry, hover, menus, moment_now,
-                     move, press, run, set_settings, settings, today_day_number, tray_icon_shown, tray_icons,
-                     visible_windows, wait_for, window_title, wine_processes)
+                     move, press, run, set_settings, settings, today_day_number, tray_cells, tray_icon_shown,
+                     tray_icons, visible_windows, wait_for, window_title, wine_processes)
 
 EXE = SHOTS = PROBE = None
 HAND_HOT_SPOT = (12, 9)  # the program's hand cursor
@@ -347,6 +347,47 @@ class Tick(WithSetup, unittest.TestCase):
         self.assertTrue(wait_for(lambda: len(dialogs()) == 1, 5))
         press(window, 'Escape')
         self.assertTrue(wait_for(lambda: not dialogs(), 5))
+
+
+class Managed(unittest.TestCase):
+    """The computer's policies, as Group Policy or Intune write them."""
+    KEY = r'HKLM\Software\Policies\Quilmaren Filters'
+
+    def test_the_computers_policy_sets_the_schedule_greys_setup_and_takes_exit_away(self):
+        first = datetime.date.today() + datetime.timedelta(days=10)
+        self.addCleanup(run, 'wine', 'reg', 'delete', self.KEY, '/f')
+        for name, value in (('Frequency', 3), ('WarningHour', 6), ('WarningMinute', 45), ('AllowExit', 0)):
+            run('wine', 'reg', 'add', self.KEY, '/v', name, '/t', 'REG_DWORD', '/d', str(value), '/f')
+        run('wine', 'reg', 'add', self.KEY, '/v', 'FirstReminderDay', '/d', first.isoformat(), '/f')
+        set_settings(Frequency='9')  # the person's own, which the policy overrides
+        p = Program(EXE)
+        self.addCleanup(p.stop)
+        self.assertTrue(wait_for(tray_icon_shown, 20))
+        date = probe('date', str(first.year), str(first.month), str(first.day))
+        self.assertTrue(wait_for(lambda: 'First reminder: %s at' % date in probe('balloons'), 10), probe('balloons'))
+        x, y, _ = tray_cells()
+        move(x + 10, y + 10)  # its tooltip
+        tips = wait_for(lambda: [t for t in probe('balloons').splitlines() if 'next reminder' in t], 10)
+        self.assertTrue(tips and 'next reminder %s at' % date in tips[0], tips)
+        move(600, 500)
+
+        _, (_, _, _, without_exit) = p.open_menu()
+        click(600, 500)
+        p.choose('Setup')
+        self.assertTrue(wait_for(dialogs, 10), 'Setup did not open')
+        Shot(os.path.join(SHOTS, 'setup-managed.png'))
+        controls = probe('controls', SETUP_TITLE).splitlines()
+        for line in ('1000 0 3', '1003 0 06', '1002 0 45', '1006 1 Some settings are managed by your organization.'):
+            self.assertIn(line, controls)
+        press(dialogs()[0][0], 'Escape')
+        self.assertTrue(wait_for(lambda: not dialogs(), 5))
+
+        run('wine', 'reg', 'delete', self.KEY, '/v', 'AllowExit', '/f')  # applies at the next opening
+        _, (_, _, _, with_exit) = p.open_menu()
+        click(600, 500)
+        self.assertGreater(with_exit, without_exit)
+        p.choose('Exit')
+        self.assertEqual(p.wait(15), 0)
 
 
 class TwoMonitors(unittest.TestCase):

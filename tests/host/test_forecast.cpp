@@ -69,7 +69,7 @@ TEST(Forecast, HandEditedValuesAreAnsweredWithoutSteppingToThem)
    at the moment the forecast made just before it named, and at no other. */
 void CheckAgainstForecasts(long long period, long long start, long long hours, long long minutes, long long record,
                            ReminderState state, int firstMinute, bool storeDefaults, long long postponed = 0,
-                           int answer = ANSWER_DONE)
+                           int answer = ANSWER_DONE, const char *firstDayPolicy = nullptr)
 {
     fake::Reset();
     reminderState = state;
@@ -79,11 +79,13 @@ void CheckAgainstForecasts(long long period, long long start, long long hours, l
                                {SETTING_POSTPONED_UNTIL, postponed}})
         if (value || storeDefaults)
             fake::SetText(name, std::to_string(value));
+    if (firstDayPolicy)
+        fake::SetValue("machine\\" POLICY_KEY, POLICY_FIRST_DAY, REG_SZ, firstDayPolicy);
     SCOPED_TRACE("start " + std::to_string(start) + ", every " + std::to_string(period) + " days, hours " +
                  std::to_string(hours) + ", minutes " + std::to_string(minutes) + ", last warning day " +
                  std::to_string(record) + ", last due day " + std::to_string(state.lastDueDay) +
                  (state.warningPending ? ", pending" : "") + ", postponed to " + std::to_string(postponed) +
-                 ", answer " + std::to_string(answer));
+                 ", answer " + std::to_string(answer) + ", first day " + (firstDayPolicy ? firstDayPolicy : "none"));
 
     long long step = period == 0 ? DEFAULT_FREQUENCY : period < 0 ? -period : period;
     long long day = first;
@@ -186,6 +188,20 @@ TEST(Forecast, NamesTheMinuteTheCheckWarns)
             if (HasFatalFailure())
                 return;
         }
+    /* An organisation's first day: more than a period ahead (nothing before it), just ahead
+       of the clock's first day, and past. */
+    fake::Reset();
+    reminderState = ReminderState{};
+    fake::SetText(SETTING_START_DAY, "2997");
+    fake::SetValue("machine\\" POLICY_KEY, POLICY_FIRST_DAY, REG_SZ, "2009-04-01");
+    ReminderForecast next;
+    ASSERT_TRUE(ForecastWarning(first, 0, &next));
+    EXPECT_TRUE(next.day == first + 12 && next.minute == 7 * 60 + 29) << next.day << " at " << next.minute;
+    for (const char *firstDay : {"2009-04-01", "2009-03-21", "2009-03-18"}) {
+        CheckAgainstForecasts(3, first - 4, 8, 30, first - 4, ReminderState{}, 6 * 60, true, 0, ANSWER_DONE, firstDay);
+        if (HasFatalFailure())
+            return;
+    }
 }
 
 } // namespace

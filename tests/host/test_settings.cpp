@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <tuple>
 
 namespace {
 
@@ -110,6 +112,72 @@ TEST_F(Settings, KeysThatCannotBeOpenedLoseWritesSilently)
     fake::FailKey("Software");
     WriteSetting("5", SETTING_FREQUENCY);
     EXPECT_FALSE(fake::KeyExists("Software\\Quilmaren Filters"));
+}
+
+/* The computer's policy, then the user's, then the person's own, then not set (0); a policy
+   value out of range, of another type or unreadable counts as not set. */
+TEST_F(Settings, PoliciesComeBeforeOwnSettingsAndBadOnesCountAsNotSet)
+{
+    const DWORD none = 99; /* absent */
+    auto dword = [](DWORD v) { return std::string((const char *) &v, 4); };
+    auto text = [](const char *t) { return std::string(t) + '\0'; };
+    const struct {
+        int line;
+        const char *setting, *policy, *own;
+        DWORD machineType;
+        std::string machine;
+        DWORD userType;
+        std::string user;
+        int applied;
+    } cases[] = {
+        {__LINE__, SETTING_FREQUENCY, POLICY_FREQUENCY, "5", none, "", none, "", 5},
+        {__LINE__, SETTING_FREQUENCY, POLICY_FREQUENCY, "", none, "", none, "", 0},
+        {__LINE__, SETTING_FREQUENCY, POLICY_FREQUENCY, "5", none, "", REG_DWORD, dword(9), 9},
+        {__LINE__, SETTING_FREQUENCY, POLICY_FREQUENCY, "5", REG_DWORD, dword(100), REG_DWORD, dword(9), 100},
+        {__LINE__, SETTING_FREQUENCY, POLICY_FREQUENCY, "5", REG_DWORD, dword(0), REG_DWORD, dword(1), 1},
+        {__LINE__, SETTING_FREQUENCY, POLICY_FREQUENCY, "5", REG_DWORD, dword(101), none, "", 5},
+        {__LINE__, SETTING_FREQUENCY, POLICY_FREQUENCY, "5", REG_DWORD, dword(0xFFFFFFFF), none, "", 5},
+        {__LINE__, SETTING_FREQUENCY, POLICY_FREQUENCY, "5", REG_SZ, text("12"), none, "", 5},
+        {__LINE__, SETTING_FREQUENCY, POLICY_FREQUENCY, "5", REG_DWORD, "\x0c\0", none, "", 5}, /* 2 bytes */
+        {__LINE__, SETTING_HOURS, POLICY_HOUR, "3", REG_DWORD, dword(0), none, "", 1},       /* stored + 1 */
+        {__LINE__, SETTING_HOURS, POLICY_HOUR, "3", REG_DWORD, dword(23), none, "", 24},
+        {__LINE__, SETTING_HOURS, POLICY_HOUR, "3", REG_DWORD, dword(24), none, "", 3},
+        {__LINE__, SETTING_MINUTES, POLICY_MINUTE, "3", none, "", REG_DWORD, dword(59), 60},
+        {__LINE__, SETTING_MINUTES, POLICY_MINUTE, "3", none, "", REG_DWORD, dword(60), 3},
+        /* The first day 20 March 2009 (3001) with the own period 7: the start is a period before. */
+        {__LINE__, SETTING_START_DAY, POLICY_FIRST_DAY, "2000", REG_SZ, text("2009-03-20"), none, "", 2994},
+        {__LINE__, SETTING_START_DAY, POLICY_FIRST_DAY, "0", REG_SZ, text("2009-03-20"), none, "", 0}, /* first run */
+        {__LINE__, SETTING_START_DAY, POLICY_FIRST_DAY, "2000", REG_SZ, "2009-03-20", none, "", 2994}, /* unterminated */
+        {__LINE__, SETTING_START_DAY, POLICY_FIRST_DAY, "2000", REG_SZ, text("2009-02-29"), none, "", 2000},
+        {__LINE__, SETTING_START_DAY, POLICY_FIRST_DAY, "2000", REG_SZ, text("2009-3-20"), none, "", 2000},
+        {__LINE__, SETTING_START_DAY, POLICY_FIRST_DAY, "2000", REG_SZ, text("2009-03-20 "), none, "", 2000},
+        {__LINE__, SETTING_START_DAY, POLICY_FIRST_DAY, "2000", REG_SZ, text("2000-12-31"), none, "", 2000},
+        {__LINE__, SETTING_START_DAY, POLICY_FIRST_DAY, "2000", REG_DWORD, dword(3001), REG_SZ, text("2009-03-21"), 2995},
+        {__LINE__, SETTING_START_DAY, POLICY_FIRST_DAY, "2000", REG_SZ, text("20090320-junk-that-is-long"), none, "", 2000},
+    };
+    for (const auto &c : cases) {
+        fake::Reset();
+        fake::SetText(SETTING_FREQUENCY, "7");
+        fake::SetText(c.setting, c.own);
+        if (c.machineType != none)
+            fake::SetValue("machine\\" POLICY_KEY, c.policy, c.machineType, c.machine);
+        if (c.userType != none)
+            fake::SetValue(POLICY_KEY, c.policy, c.userType, c.user);
+        EXPECT_EQ(ReadAppliedSetting(c.setting), c.applied) << "case at line " << c.line;
+        if (atoi(c.own)) {
+            EXPECT_EQ(PolicyManages(c.setting) != 0, c.applied != atoi(c.own)) << "case at line " << c.line;
+        }
+    }
+    /* Yes unless a policy says 0; the computer's 1 wins over the user's 0. */
+    for (auto [machine, user, allowed] : {std::tuple{none, none, true}, {0u, none, false}, {none, 0u, false},
+                                          {1u, 0u, true}, {2u, 0u, false}, {2u, none, true}}) {
+        fake::Reset();
+        if (machine != none)
+            fake::SetValue("machine\\" POLICY_KEY, POLICY_ALLOW_LATER, REG_DWORD, dword(machine));
+        if (user != none)
+            fake::SetValue(POLICY_KEY, POLICY_ALLOW_LATER, REG_DWORD, dword(user));
+        EXPECT_EQ(PolicyAllows(POLICY_ALLOW_LATER) != 0, allowed) << machine << " " << user;
+    }
 }
 
 } // namespace

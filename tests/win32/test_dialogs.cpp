@@ -459,7 +459,8 @@ TEST_F(Dialogs, EveryTextShowsWholeAndNoControlsOverlapAtEachShellFontSize)
 {
     /* 8 points at 96, 120 and 144 dots per inch: what Windows' 100, 125 and 150 % give. */
     for (WORD points : {8, 10, 12})
-        for (auto dialog : {std::make_pair(IDD_SETUP, SetupDlgProc), std::make_pair(IDD_WARNING, WarningDlgProc)}) {
+        for (auto dialog : {std::make_pair(IDD_SETUP, SetupDlgProc), std::make_pair(IDD_SETUP_MANAGED, SetupDlgProc),
+                            std::make_pair(IDD_WARNING, WarningDlgProc)}) {
             SCOPED_TRACE("dialog " + std::to_string(dialog.first) + " at " + std::to_string(points) + " points");
             templateCopy = WithPointSize(dialog.first, points);
             copyProc = dialog.second;
@@ -497,7 +498,8 @@ TEST_F(Dialogs, AtEveryDpiAndInAWiderFontEveryTextShowsWholeInsideThePanel)
     /* DejaVu Sans is what Wine gives "MS Shell Dlg" without Tahoma: about 15 % wider. */
     for (const wchar_t *face : {L"MS Shell Dlg", L"DejaVu Sans"})
         for (int dpi : {96, 120, 144, 192})
-            for (auto dialog : {std::make_pair(IDD_SETUP, SetupDlgProc), std::make_pair(IDD_WARNING, WarningDlgProc)}) {
+            for (auto dialog : {std::make_pair(IDD_SETUP, SetupDlgProc), std::make_pair(IDD_SETUP_MANAGED, SetupDlgProc),
+                            std::make_pair(IDD_WARNING, WarningDlgProc)}) {
                 SCOPED_TRACE("dialog " + std::to_string(dialog.first) + " at " + std::to_string(dpi) + " DPI in " +
                              (face[0] == 'D' ? "DejaVu Sans" : "Tahoma"));
                 templateCopy = WithFace(dialog.first, face);
@@ -904,6 +906,31 @@ TEST_F(Dialogs, SetupListsShowStoredOrDefaultValuesAndOkStoresThem)
         EXPECT_EQ(StoredText(SETTING_HOURS), c.okHours);
         EXPECT_EQ(StoredText(SETTING_MINUTES), c.okMinutes);
     }
+}
+
+TEST_F(Dialogs, WhatAPolicySetsSetupLeavesAndWithoutLaterEscDoesNothing)
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, POLICY_KEY, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL), ERROR_SUCCESS);
+    DWORD three = 3, no = 0;
+    RegSetValueExA(key, POLICY_FREQUENCY, 0, REG_DWORD, (const BYTE *) &three, sizeof three);
+    RegSetValueExA(key, POLICY_ALLOW_LATER, 0, REG_DWORD, (const BYTE *) &no, sizeof no);
+    RegSetValueExA(key, POLICY_FIRST_DAY, 0, REG_SZ, (const BYTE *) "2009-03-20", 11);
+    RegCloseKey(key);
+    Store(SETTING_START_DAY, 1234);
+    Store(SETTING_FREQUENCY, 9);
+    RunModal(ShowSetup, [](HWND dialog) { SendMessageA(dialog, WM_COMMAND, IDOK, 0); });
+    EXPECT_EQ(StoredText(SETTING_START_DAY) + " " + StoredText(SETTING_FREQUENCY) + " " + StoredText(SETTING_HOURS),
+              "1234 9 8");
+    Store(SETTING_POSTPONED_UNTIL, 12345); /* long past: it comes at once */
+    RunModal(CheckReminder, [](HWND dialog) {
+        EXPECT_FALSE(GetDlgItem(dialog, IDC_LATER));
+        PressKey(dialog, VK_ESCAPE);
+        EXPECT_TRUE(IsWindowVisible(dialog)) << "Esc put it off";
+        PressKey(dialog, VK_RETURN);
+    });
+    RegDeleteKeyA(HKEY_CURRENT_USER, POLICY_KEY);
+    EXPECT_EQ(ReadSettingLong(SETTING_POSTPONED_UNTIL), 0);
 }
 
 TEST_F(Dialogs, CancelAndEscStoreNothing)

@@ -49,7 +49,7 @@ TEST(Resources, ExactlyTheNamedSetInUsEnglish)
 
     std::set<std::string> expected = {
         "WAVE/ALARM",    "#1/#19",        "#2/KAVRIBMP",  "#2/KAVRIWARN",       "#4/QUILMAREN",
-        "#5/#103",       "#5/#104",       "#12/KAVRICUR", "#14/KAVRICON",       "#14/WARNING",
+        "#5/#103",       "#5/#104",       "#5/#106",       "#12/KAVRICUR", "#14/KAVRICON",       "#14/WARNING",
         "#14/#2",        "#16/#1",        "#24/#1",       "#24/IDR_RT_MANIFEST",
     };
     expected.insert("#14/KAVRITRAY");

@@ -126,6 +126,8 @@ static bool SubkeyPath(HKEY key, LPCSTR subKey, std::string *path)
 {
     if (key == HKEY_CURRENT_USER)
         *path = "";
+    else if (key == HKEY_LOCAL_MACHINE)
+        *path = "machine\\";
     else if (handles.count(key))
         *path = key->path + "\\";
     else
@@ -211,6 +213,33 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, LPBYTE data,
         memcpy(data, value->second.data.data(), needed);
     if (size)
         *size = needed;
+    return ERROR_SUCCESS;
+}
+
+LONG RegGetValueA(HKEY key, LPCSTR subKey, LPCSTR name, DWORD flags, LPDWORD type, void *data, LPDWORD size)
+{
+    std::string path;
+    if (!SubkeyPath(key, subKey, &path))
+        return ERROR_INVALID_HANDLE;
+    if (!keys.count(path) || failing.count(path))
+        return ERROR_FILE_NOT_FOUND;
+    auto value = keys[path].find(Lower(name));
+    if (value == keys[path].end())
+        return ERROR_FILE_NOT_FOUND;
+    std::string bytes = value->second.data;
+    DWORD wanted = flags == RRF_RT_REG_DWORD ? REG_DWORD : REG_SZ;
+    if (value->second.type != wanted || (wanted == REG_DWORD && bytes.size() != 4))
+        return ERROR_UNSUPPORTED_TYPE;
+    if (wanted == REG_SZ && (bytes.empty() || bytes.back() != '\0'))
+        bytes += '\0';
+    if (type)
+        *type = wanted;
+    if (*size < bytes.size()) {
+        *size = (DWORD) bytes.size();
+        return ERROR_MORE_DATA;
+    }
+    memcpy(data, bytes.data(), bytes.size());
+    *size = (DWORD) bytes.size();
     return ERROR_SUCCESS;
 }
 

@@ -30,6 +30,7 @@ typedef HINSTANCE HMODULE;
 typedef struct FakeSecurity *LPSECURITY_ATTRIBUTES;
 
 #define HKEY_CURRENT_USER ((HKEY) (uintptr_t) 0x80000001)
+#define HKEY_LOCAL_MACHINE ((HKEY) (uintptr_t) 0x80000002) /* its keys' paths begin "machine\\" */
 
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L
@@ -37,6 +38,7 @@ typedef struct FakeSecurity *LPSECURITY_ATTRIBUTES;
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_MORE_DATA 234L
+#define ERROR_UNSUPPORTED_TYPE 1630L
 
 #define KEY_QUERY_VALUE 0x0001
 #define KEY_SET_VALUE 0x0002
@@ -52,6 +54,8 @@ typedef struct FakeSecurity *LPSECURITY_ATTRIBUTES;
 #define REG_DWORD 4
 #define REG_MULTI_SZ 7
 #define REG_QWORD 11
+#define RRF_RT_REG_SZ 0x00000002
+#define RRF_RT_REG_DWORD 0x00000010
 
 #define SND_RESOURCE 0x00040004L
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
@@ -92,6 +96,8 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DW
 LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data, DWORD size);
 LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size);
 LONG RegCloseKey(HKEY key);
+/* Only RRF_RT_REG_DWORD and RRF_RT_REG_SZ, as Windows checks them; a string comes terminated. */
+LONG RegGetValueA(HKEY key, LPCSTR subKey, LPCSTR name, DWORD flags, LPDWORD type, void *data, LPDWORD size);
 
 BOOL PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags);
 /* Only winmm loads: by its bare name from the system directory, or by its full path. */

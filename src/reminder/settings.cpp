@@ -92,9 +92,11 @@ int ReadSettingInt(const char *name)
     return (int) value;
 }
 
-/* A setting, or the caller's default when it is not set (reads as 0). */
+/* A setting, or when it is not set (reads as 0) the machine's default, else the caller's. */
 int ReadSettingOr(const char *name, int fallback)
 {
     int value = ReadSettingInt(name);
+    if (!value)
+        value = MachineDefault(name);
     return value ? value : fallback;
 }

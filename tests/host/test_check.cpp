@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -477,6 +478,35 @@ TEST_F(Check, APostponedWarningComesOnceAtItsMomentAndNoneBefore)
             EXPECT_EQ(fake::sounds.size() - alarms, s.warns ? 1u : 0u);
         }
         EXPECT_EQ(ReadSettingLong(SETTING_POSTPONED_UNTIL), c.storedAfter == none ? 0 : T * 1440LL + c.storedAfter);
+    }
+}
+
+TEST_F(Check, EachWarningAndItsAnswerAreOnRecord)
+{
+    typedef std::vector<std::pair<DWORD, long long>> Events;
+    const long long T = 3001 * 1440LL; /* 20 March 2009, due; the warning time is 07:29 */
+    const struct {
+        int line;
+        int day, hour, minute, answer;
+        long long postponed; /* stored before the check, from T's midnight; 0: none */
+        Events events;
+    } cases[] = {
+        {__LINE__, 20, 7, 29, ANSWER_DONE, 0, {{EVENT_WARNING_SHOWN, 0}, {EVENT_FILTERS_CLEANED, 0}}},
+        {__LINE__, 20, 9, 0, ANSWER_IN_1_HOUR, 0, {{EVENT_WARNING_CAUGHT_UP, 0}, {EVENT_WARNING_LATER, T + 600}}},
+        {__LINE__, 21, 6, 0, ANSWER_NONE, 0, {{EVENT_WARNING_CAUGHT_UP, 0}, {EVENT_WARNING_UNANSWERED, 0}}},
+        {__LINE__, 22, 8, 0, ANSWER_TOMORROW, 2 * 1440 + 8 * 60,
+         {{EVENT_WARNING_BACK, 0}, {EVENT_WARNING_LATER, T + 3 * 1440 + 449}}},
+    };
+    for (const auto &c : cases) {
+        fake::Reset();
+        reminderState = ReminderState{};
+        StoreCycle(2994, 7);
+        fake::SetText(SETTING_LAST_WARNING_DAY, "2994");
+        if (c.postponed)
+            fake::SetText(SETTING_POSTPONED_UNTIL, std::to_string(T + c.postponed));
+        fake::warningAnswer = c.answer;
+        EXPECT_TRUE(CheckAt(c.day, c.hour, c.minute)) << "case at line " << c.line;
+        EXPECT_EQ(fake::events, c.events) << "case at line " << c.line;
     }
 }
 

@@ -112,4 +112,36 @@ TEST_F(Settings, KeysThatCannotBeOpenedLoseWritesSilently)
     EXPECT_FALSE(fake::KeyExists("Software\\Quilmaren Filters"));
 }
 
+TEST_F(Settings, MachineDefaultsFillWhatThePersonHasNotChosen)
+{
+    const std::string defaults = "HKLM\\" MACHINE_DEFAULTS_KEY;
+    const struct {
+        const char *frequency, *time, *own; /* nullptr: absent; own is the person's frequency */
+        int period, hours, minutes;
+    } cases[] = {
+        {nullptr, nullptr, nullptr, 7, 8, 30},
+        {"14", "09:00", nullptr, 14, 10, 1}, {"100", "23:59", nullptr, 100, 24, 60},
+        {"1", "00:00", "3", 3, 1, 1},        /* the person's own choice wins */
+        {"", "", nullptr, 7, 8, 30},         /* left empty by an install without them */
+        {"0", "24:00", nullptr, 7, 8, 30},  {"101", "09:60", nullptr, 7, 8, 30},
+        {"14x", "9:00", nullptr, 7, 8, 30}, {"-5", "09:00 ", nullptr, 7, 8, 30},
+    };
+    for (const auto &c : cases) {
+        fake::Reset();
+        if (c.frequency)
+            fake::SetValue(defaults, SETTING_FREQUENCY, REG_SZ, std::string(c.frequency) + '\0');
+        if (c.time)
+            fake::SetValue(defaults, MACHINE_WARNING_TIME, REG_SZ, std::string(c.time) + '\0');
+        if (c.own)
+            fake::SetText(SETTING_FREQUENCY, c.own);
+        SCOPED_TRACE(std::string(c.frequency ? c.frequency : "-") + " " + (c.time ? c.time : "-"));
+        EXPECT_EQ(ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY), c.period);
+        EXPECT_EQ(ReadSettingOr(SETTING_HOURS, DEFAULT_HOURS), c.hours);
+        EXPECT_EQ(ReadSettingOr(SETTING_MINUTES, DEFAULT_MINUTES), c.minutes);
+        EXPECT_EQ(ReadSettingOr(SETTING_START_DAY, 5), 5) << "no machine default for the start";
+    }
+    fake::SetValue(defaults, SETTING_FREQUENCY, REG_DWORD, std::string("\x0e\0\0\0", 4));
+    EXPECT_EQ(ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY), 7) << "not text";
+}
+
 } // namespace

@@ -26,6 +26,7 @@ int warningsShown;
 std::function<void()> onWarning;
 int warningAnswer;
 int broughtForward;
+std::vector<std::pair<DWORD, long long>> events;
 bool searchFlagKnown;
 std::vector<std::string> libraryLoads;
 int notificationState;
@@ -57,6 +58,7 @@ void Reset()
     onWarning = nullptr;
     warningAnswer = ANSWER_DONE;
     broughtForward = 0;
+    events.clear();
     searchFlagKnown = true;
     libraryLoads.clear();
     notificationState = NO_NOTIFICATION_STATE;
@@ -126,6 +128,8 @@ static bool SubkeyPath(HKEY key, LPCSTR subKey, std::string *path)
 {
     if (key == HKEY_CURRENT_USER)
         *path = "";
+    else if (key == HKEY_LOCAL_MACHINE)
+        *path = "hklm\\";
     else if (handles.count(key))
         *path = key->path + "\\";
     else
@@ -319,4 +323,9 @@ BOOL BringDialogForward(void)
 {
     broughtForward++;
     return 1;
+}
+
+void RecordWarningEvent(DWORD id, long long moment)
+{
+    events.emplace_back(id, moment);
 }

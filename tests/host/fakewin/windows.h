@@ -30,6 +30,7 @@ typedef HINSTANCE HMODULE;
 typedef struct FakeSecurity *LPSECURITY_ATTRIBUTES;
 
 #define HKEY_CURRENT_USER ((HKEY) (uintptr_t) 0x80000001)
+#define HKEY_LOCAL_MACHINE ((HKEY) (uintptr_t) 0x80000002) /* its keys: paths under "HKLM\\" */
 
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L

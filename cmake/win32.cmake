@@ -181,6 +181,18 @@ add_test(NAME e2e.monitors
 set_tests_properties(e2e.monitors PROPERTIES COST 500)
 set(OWN_PREFIX_TESTS e2e.tick e2e.instances e2e.monitors)
 
+# The MSI: under 64-bit Wine the 32-bit package installs, but its program cannot run.
+set(QF_MSI ${CMAKE_SOURCE_DIR}/build/win32/packages/QuilmarenFilters-${PROJECT_VERSION}.msi)
+find_program(WIXL wixl)
+if(WIXL)
+    set(QF_MSI_ARGS ${QF_MSI} ${PROJECT_VERSION} $<TARGET_FILE:e2e_probe>)
+    if(NOT QF_SHIPPED_BUILD)
+        list(APPEND QF_MSI_ARGS --no-program)
+    endif()
+    add_test(NAME e2e.msi COMMAND ${OWN_PREFIX} python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_msi.py ${QF_MSI_ARGS})
+    list(APPEND OWN_PREFIX_TESTS e2e.msi)
+endif()
+
 if(QF_SHIPPED_BUILD AND MAKENSIS)
     add_test(NAME e2e.packages
         COMMAND ${OWN_PREFIX} python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_install.py ${PACKAGE_SETUP} ${PACKAGE_ZIP}

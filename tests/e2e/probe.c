@@ -56,6 +56,13 @@ int main(int argc, char **argv)
         printf("%s\n", date);
         return 0;
     }
-    fprintf(stderr, "usage: probe foreground | balloons | date YEAR MONTH DAY | monitors\n");
+    if (argc == 2 && strcmp(argv[1], "endsession") == 0) { /* as the Restart Manager closes a program */
+        HWND main = FindWindowA("KAVRI_Class", NULL);
+        if (!main || !SendMessageA(main, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP))
+            return 1;
+        SendMessageA(main, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+        return 0;
+    }
+    fprintf(stderr, "usage: probe foreground | balloons | date YEAR MONTH DAY | monitors | endsession\n");
     return 2;
 }

@@ -483,30 +483,26 @@ TEST_F(Check, APostponedWarningComesOnceAtItsMomentAndNoneBefore)
 
 TEST_F(Check, EachWarningAndItsAnswerAreOnRecord)
 {
-    typedef std::vector<std::pair<DWORD, long long>> Events;
-    const long long T = 3001 * 1440LL; /* 20 March 2009, due; the warning time is 07:29 */
+    const long long T = 3001 * 1440LL; /* 20 March 2009, due at 07:29 */
     const struct {
-        int line;
-        int day, hour, minute, answer;
-        long long postponed; /* stored before the check, from T's midnight; 0: none */
-        Events events;
+        int day, hour, answer;
+        long long postponed; /* stored, from T */
+        std::vector<std::pair<DWORD, long long>> events;
     } cases[] = {
-        {__LINE__, 20, 7, 29, ANSWER_DONE, 0, {{EVENT_WARNING_SHOWN, 0}, {EVENT_FILTERS_CLEANED, 0}}},
-        {__LINE__, 20, 9, 0, ANSWER_IN_1_HOUR, 0, {{EVENT_WARNING_CAUGHT_UP, 0}, {EVENT_WARNING_LATER, T + 600}}},
-        {__LINE__, 21, 6, 0, ANSWER_NONE, 0, {{EVENT_WARNING_CAUGHT_UP, 0}, {EVENT_WARNING_UNANSWERED, 0}}},
-        {__LINE__, 22, 8, 0, ANSWER_TOMORROW, 2 * 1440 + 8 * 60,
-         {{EVENT_WARNING_BACK, 0}, {EVENT_WARNING_LATER, T + 3 * 1440 + 449}}},
+        {20, 7, ANSWER_DONE, 0, {{EVENT_WARNING_SHOWN, 0}, {EVENT_FILTERS_CLEANED, 0}}},
+        {20, 9, ANSWER_IN_1_HOUR, 0, {{EVENT_WARNING_CAUGHT_UP, 0}, {EVENT_WARNING_LATER, T + 629}}},
+        {21, 6, ANSWER_NONE, 0, {{EVENT_WARNING_CAUGHT_UP, 0}, {EVENT_WARNING_UNANSWERED, 0}}}, /* owed */
+        {22, 8, ANSWER_TOMORROW, 2909, {{EVENT_WARNING_BACK, 0}, {EVENT_WARNING_LATER, T + 4769}}},
     };
     for (const auto &c : cases) {
         fake::Reset();
         reminderState = ReminderState{};
         StoreCycle(2994, 7);
         fake::SetText(SETTING_LAST_WARNING_DAY, "2994");
-        if (c.postponed)
-            fake::SetText(SETTING_POSTPONED_UNTIL, std::to_string(T + c.postponed));
+        fake::SetText(SETTING_POSTPONED_UNTIL, c.postponed ? std::to_string(T + c.postponed) : "");
         fake::warningAnswer = c.answer;
-        EXPECT_TRUE(CheckAt(c.day, c.hour, c.minute)) << "case at line " << c.line;
-        EXPECT_EQ(fake::events, c.events) << "case at line " << c.line;
+        EXPECT_TRUE(CheckAt(c.day, c.hour, 29));
+        EXPECT_EQ(fake::events, c.events) << "day " << c.day;
     }
 }
 

@@ -114,34 +114,20 @@ TEST_F(Settings, KeysThatCannotBeOpenedLoseWritesSilently)
 
 TEST_F(Settings, MachineDefaultsFillWhatThePersonHasNotChosen)
 {
-    const std::string defaults = "HKLM\\" MACHINE_DEFAULTS_KEY;
     const struct {
-        const char *frequency, *time, *own; /* nullptr: absent; own is the person's frequency */
+        const char *frequency, *time, *own; /* the machine's, and the person's own frequency */
         int period, hours, minutes;
-    } cases[] = {
-        {nullptr, nullptr, nullptr, 7, 8, 30},
-        {"14", "09:00", nullptr, 14, 10, 1}, {"100", "23:59", nullptr, 100, 24, 60},
-        {"1", "00:00", "3", 3, 1, 1},        /* the person's own choice wins */
-        {"", "", nullptr, 7, 8, 30},         /* left empty by an install without them */
-        {"0", "24:00", nullptr, 7, 8, 30},  {"101", "09:60", nullptr, 7, 8, 30},
-        {"14x", "9:00", nullptr, 7, 8, 30}, {"-5", "09:00 ", nullptr, 7, 8, 30},
-    };
+    } cases[] = {{"14", "09:00", "", 14, 10, 1}, {"100", "23:59", "3", 3, 24, 60}, {"", "", "", 7, 8, 30},
+                 {"0", "24:00", "", 7, 8, 30}, {"101", "9:00", "", 7, 8, 30}, {"14x", "09:60", "", 7, 8, 30}};
     for (const auto &c : cases) {
         fake::Reset();
-        if (c.frequency)
-            fake::SetValue(defaults, SETTING_FREQUENCY, REG_SZ, std::string(c.frequency) + '\0');
-        if (c.time)
-            fake::SetValue(defaults, MACHINE_WARNING_TIME, REG_SZ, std::string(c.time) + '\0');
-        if (c.own)
-            fake::SetText(SETTING_FREQUENCY, c.own);
-        SCOPED_TRACE(std::string(c.frequency ? c.frequency : "-") + " " + (c.time ? c.time : "-"));
-        EXPECT_EQ(ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY), c.period);
-        EXPECT_EQ(ReadSettingOr(SETTING_HOURS, DEFAULT_HOURS), c.hours);
-        EXPECT_EQ(ReadSettingOr(SETTING_MINUTES, DEFAULT_MINUTES), c.minutes);
-        EXPECT_EQ(ReadSettingOr(SETTING_START_DAY, 5), 5) << "no machine default for the start";
+        fake::SetValue("HKLM\\" MACHINE_DEFAULTS_KEY, SETTING_FREQUENCY, REG_SZ, std::string(c.frequency) + '\0');
+        fake::SetValue("HKLM\\" MACHINE_DEFAULTS_KEY, MACHINE_WARNING_TIME, REG_SZ, std::string(c.time) + '\0');
+        fake::SetText(SETTING_FREQUENCY, c.own);
+        EXPECT_EQ(ReadSettingOr(SETTING_FREQUENCY, 7) * 10000 + ReadSettingOr(SETTING_HOURS, 8) * 100 +
+                      ReadSettingOr(SETTING_MINUTES, 30),
+                  c.period * 10000 + c.hours * 100 + c.minutes) << c.frequency << " " << c.time << " " << c.own;
     }
-    fake::SetValue(defaults, SETTING_FREQUENCY, REG_DWORD, std::string("\x0e\0\0\0", 4));
-    EXPECT_EQ(ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY), 7) << "not text";
 }
 
 } // namespace

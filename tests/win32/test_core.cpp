@@ -188,64 +188,45 @@ TEST_F(Core, ADueWarningAsksShell32WhetherThePersonIsThere)
 }
 
 /* The calls a record makes, watched in this executable's imports: Wine's event log is a stub. */
-struct EventCalls {
-    std::wstring source;
-    WORD type = 0;
-    DWORD id = 0;
-    bool ownUser = false;
-    std::vector<std::wstring> strings;
-    int opened = 0, closed = 0;
-} eventCalls;
+std::wstring eventCall; /* source, type, ID, the user's, the strings; "closed" after */
 HANDLE WINAPI RegisterSource(LPCWSTR server, LPCWSTR source)
 {
-    eventCalls.source = server ? L"remote" : source;
-    eventCalls.opened++;
+    eventCall = std::wstring(server ? L"remote" : source);
     return (HANDLE) 0x1234;
 }
 BOOL WINAPI Report(HANDLE, WORD type, WORD, DWORD id, PSID sid, WORD count, DWORD, LPCWSTR *strings, LPVOID)
 {
     DWORD_PTR own[64];
-    DWORD size = sizeof own;
+    DWORD size;
     HANDLE token;
     OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    eventCalls.ownUser = GetTokenInformation(token, TokenUser, own, size, &size) && sid && IsValidSid(sid) &&
-                         EqualSid(sid, ((TOKEN_USER *) own)->User.Sid);
+    bool ours = GetTokenInformation(token, TokenUser, own, sizeof own, &size) && sid &&
+                EqualSid(sid, ((TOKEN_USER *) own)->User.Sid);
     CloseHandle(token);
-    eventCalls.type = type;
-    eventCalls.id = id;
-    eventCalls.strings.assign(strings, strings + count);
+    eventCall += L" " + std::to_wstring(type) + L" " + std::to_wstring(id) + (ours ? L" user" : L" nobody");
+    for (WORD i = 0; i < count; i++)
+        eventCall += std::wstring(L" ") + strings[i];
     return TRUE;
 }
 BOOL WINAPI Deregister(HANDLE log)
 {
-    eventCalls.closed += log == (HANDLE) 0x1234;
-    return TRUE;
+    return eventCall += log == (HANDLE) 0x1234 ? L" closed" : L" other", TRUE;
 }
 
 TEST_F(Core, EventRecordsNameTheSourceTheUserAndTheMomentOnlyWhenRegistered)
 {
-    ASSERT_EQ(PatchImport("advapi32.dll", (void *) RegisterEventSourceW, (void *) RegisterSource), 1);
-    ASSERT_EQ(PatchImport("advapi32.dll", (void *) ReportEventW, (void *) Report), 1);
-    ASSERT_EQ(PatchImport("advapi32.dll", (void *) DeregisterEventSource, (void *) Deregister), 1);
-    HKEY source;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, EVENT_SOURCE_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &source, NULL), 0);
-    RegCloseKey(source);
-    RecordWarningEvent(EVENT_WARNING_LATER, 3001 * 1440LL + 449);
+    ASSERT_EQ(PatchImport("advapi32.dll", (void *) RegisterEventSourceW, (void *) RegisterSource) +
+                  PatchImport("advapi32.dll", (void *) ReportEventW, (void *) Report) +
+                  PatchImport("advapi32.dll", (void *) DeregisterEventSource, (void *) Deregister), 3);
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, EVENT_SOURCE_KEY, "TypesSupported", REG_DWORD, "\7\0\0\0", 4), 0);
     RecordWarningEvent(EVENT_FILTERS_CLEANED, 0);
-    EXPECT_EQ(eventCalls.source, L"Quilmaren Filters");
-    EXPECT_EQ(eventCalls.type, EVENTLOG_INFORMATION_TYPE);
-    EXPECT_EQ(eventCalls.id, (DWORD) EVENT_FILTERS_CLEANED);
-    EXPECT_TRUE(eventCalls.ownUser) << "the record names the person";
-    EXPECT_TRUE(eventCalls.strings.empty());
-    EXPECT_EQ(eventCalls.opened, 2);
-    EXPECT_EQ(eventCalls.closed, 2);
+    EXPECT_EQ(eventCall, L"Quilmaren Filters 4 1010 user closed");
     RecordWarningEvent(EVENT_WARNING_LATER, 3001 * 1440LL + 449);
-    EXPECT_EQ(eventCalls.strings, std::vector<std::wstring>{L"2009-03-20 07:29"});
-
-    /* A per-user install registers no source: nothing is written. */
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, EVENT_SOURCE_KEY);
+    EXPECT_EQ(eventCall, L"Quilmaren Filters 4 1011 user 2009-03-20 07:29 closed");
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, EVENT_SOURCE_KEY); /* a per-user install registers none */
+    eventCall.clear();
     RecordWarningEvent(EVENT_FILTERS_CLEANED, 0);
-    EXPECT_EQ(eventCalls.opened, 3);
+    EXPECT_EQ(eventCall, L"");
 }
 
 } // namespace

@@ -112,22 +112,4 @@ TEST_F(Settings, KeysThatCannotBeOpenedLoseWritesSilently)
     EXPECT_FALSE(fake::KeyExists("Software\\Quilmaren Filters"));
 }
 
-TEST_F(Settings, MachineDefaultsFillWhatThePersonHasNotChosen)
-{
-    const struct {
-        const char *frequency, *time, *own; /* the machine's, and the person's own frequency */
-        int period, hours, minutes;
-    } cases[] = {{"14", "09:00", "", 14, 10, 1}, {"100", "23:59", "3", 3, 24, 60}, {"", "", "", 7, 8, 30},
-                 {"0", "24:00", "", 7, 8, 30}, {"101", "9:00", "", 7, 8, 30}, {"14x", "09:60", "", 7, 8, 30}};
-    for (const auto &c : cases) {
-        fake::Reset();
-        fake::SetValue("HKLM\\" MACHINE_DEFAULTS_KEY, SETTING_FREQUENCY, REG_SZ, std::string(c.frequency) + '\0');
-        fake::SetValue("HKLM\\" MACHINE_DEFAULTS_KEY, MACHINE_WARNING_TIME, REG_SZ, std::string(c.time) + '\0');
-        fake::SetText(SETTING_FREQUENCY, c.own);
-        EXPECT_EQ(ReadSettingOr(SETTING_FREQUENCY, 7) * 10000 + ReadSettingOr(SETTING_HOURS, 8) * 100 +
-                      ReadSettingOr(SETTING_MINUTES, 30),
-                  c.period * 10000 + c.hours * 100 + c.minutes) << c.frequency << " " << c.time << " " << c.own;
-    }
-}
-
 } // namespace

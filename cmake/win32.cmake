@@ -7,7 +7,7 @@ add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--gc-sections -Wl,
 configure_file(res/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
 include_directories(${CMAKE_BINARY_DIR}/generated)
 
-add_library(reminder STATIC ${REMINDER_SOURCES})
+add_library(reminder STATIC ${REMINDER_SOURCES} src/reminder/eventlog.cpp)
 target_include_directories(reminder PUBLIC src/reminder)
 target_link_libraries(reminder PUBLIC advapi32)
 
@@ -31,12 +31,22 @@ add_library(dialogs OBJECT
 target_include_directories(dialogs PUBLIC src/dialogs res)
 target_link_libraries(dialogs PUBLIC reminder opening user32 gdi32 shell32)
 
+# The event log's message table, which the resource script takes in.
+set(MESSAGE_TABLE ${CMAKE_BINARY_DIR}/generated/MSG00409.bin)
+string(REGEX REPLACE "windres$" "windmc" WINDMC ${CMAKE_RC_COMPILER})
+add_custom_command(OUTPUT ${MESSAGE_TABLE}
+    COMMAND ${WINDMC} -r ${CMAKE_BINARY_DIR}/generated -h ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/res/messages.mc
+    DEPENDS res/messages.mc
+    COMMENT "Message table")
+add_custom_target(messages DEPENDS ${MESSAGE_TABLE})
+
 file(GLOB ASSETS CONFIGURE_DEPENDS res/assets/* res/*.manifest)
-set_source_files_properties(res/quilmaren.rc PROPERTIES OBJECT_DEPENDS "${ASSETS};${CMAKE_SOURCE_DIR}/res/resource.h")
+set_source_files_properties(res/quilmaren.rc PROPERTIES OBJECT_DEPENDS "${ASSETS};${CMAKE_SOURCE_DIR}/res/resource.h;${MESSAGE_TABLE}")
 
 add_executable(QuilmarenFilters WIN32 src/shell/winmain.cpp res/quilmaren.rc)
 target_link_libraries(QuilmarenFilters PRIVATE shell dialogs)
 target_link_options(QuilmarenFilters PRIVATE -s)
+add_dependencies(QuilmarenFilters messages)
 
 # Only the 32-bit build ships: a 64-bit one exists to run the tests where Wine can run
 # nothing else.
@@ -86,6 +96,20 @@ if(QF_SHIPPED_BUILD)
             COMMENT "NSIS installer")
         list(APPEND PACKAGE_OUTPUTS ${PACKAGE_SETUP})
     endif()
+    # The per-machine MSI for administrators (when wixl is present).
+    find_program(WIXL wixl)
+    if(WIXL)
+        set(PACKAGE_MSI ${PACKAGE_DIR}/QuilmarenFilters-${PROJECT_VERSION}.msi)
+        set(PACKAGE_MSI_STAGE ${PACKAGE_DIR}/msi-files)
+        add_custom_command(OUTPUT ${PACKAGE_MSI}
+            COMMAND ${PACKAGE_TOOL} stage ${QF_SOURCE_DATE_EPOCH} ${PACKAGE_MSI_STAGE} ${PACKAGE_FILES}
+                    ${CMAKE_SOURCE_DIR}/res/assets/kavricon.ico=kavricon.ico
+            COMMAND ${PACKAGE_TOOL} msi ${QF_SOURCE_DATE_EPOCH} ${PROJECT_VERSION} ${PACKAGE_MSI_STAGE}
+                    ${CMAKE_SOURCE_DIR}/packaging/quilmaren.wxs ${PACKAGE_MSI}
+            DEPENDS ${PACKAGE_DEPENDS} packaging/quilmaren.wxs
+            COMMENT "MSI")
+        list(APPEND PACKAGE_OUTPUTS ${PACKAGE_MSI})
+    endif()
     add_custom_command(OUTPUT ${PACKAGE_DIR}/SHA256SUMS
         COMMAND ${PACKAGE_TOOL} sums ${PACKAGE_DIR}/SHA256SUMS ${PACKAGE_OUTPUTS}
         DEPENDS ${PACKAGE_OUTPUTS} tools/package_files.py
@@ -110,6 +134,7 @@ add_dependencies(win32_resource_tests QuilmarenFilters)
 add_test(NAME win32.resources COMMAND win32_resource_tests)
 
 add_executable(win32_shell_tests tests/win32/test_shell.cpp res/quilmaren.rc)
+add_dependencies(win32_shell_tests messages)
 target_link_libraries(win32_shell_tests PRIVATE shell psapi GTest::gtest_main)
 target_include_directories(win32_shell_tests PRIVATE src/dialogs)
 add_dependencies(win32_shell_tests QuilmarenFilters bare_resources)
@@ -120,6 +145,7 @@ set_target_properties(bare_resources PROPERTIES PREFIX "")
 target_include_directories(bare_resources PRIVATE res)
 
 add_executable(win32_dialog_tests tests/win32/test_dialogs.cpp res/quilmaren.rc)
+add_dependencies(win32_dialog_tests messages)
 target_link_libraries(win32_dialog_tests PRIVATE dialogs shell GTest::gtest)
 add_dependencies(win32_dialog_tests bare_resources)
 add_test(NAME win32.dialogs COMMAND win32_dialog_tests)
@@ -163,6 +189,18 @@ add_test(NAME e2e.monitors
 set_tests_properties(e2e.monitors PROPERTIES COST 500 SKIP_RETURN_CODE 77)
 set(OWN_PREFIX_TESTS e2e.tick e2e.instances e2e.monitors)
 
+# The MSI: under 64-bit Wine the 32-bit package installs, but its program cannot run.
+set(QF_MSI ${CMAKE_SOURCE_DIR}/build/win32/packages/QuilmarenFilters-${PROJECT_VERSION}.msi)
+find_program(WIXL wixl)
+if(WIXL)
+    set(QF_MSI_ARGS ${QF_MSI} ${PROJECT_VERSION} $<TARGET_FILE:e2e_probe>)
+    if(NOT QF_SHIPPED_BUILD)
+        list(APPEND QF_MSI_ARGS --no-program)
+    endif()
+    add_test(NAME e2e.msi COMMAND ${OWN_PREFIX} python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_msi.py ${QF_MSI_ARGS})
+    list(APPEND OWN_PREFIX_TESTS e2e.msi)
+endif()
+
 if(QF_SHIPPED_BUILD AND MAKENSIS)
     add_test(NAME e2e.packages
         COMMAND ${OWN_PREFIX} python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_install.py ${PACKAGE_SETUP} ${PACKAGE_ZIP}
@@ -187,5 +225,6 @@ add_executable(bench_baseline WIN32 bench/baseline.cpp)
 target_link_libraries(bench_baseline PRIVATE shell32)
 target_link_options(bench_baseline PRIVATE -s)
 add_executable(bench_paint bench/paint.cpp res/quilmaren.rc)
+add_dependencies(bench_paint messages)
 target_include_directories(bench_paint PRIVATE tests/win32)
 target_link_libraries(bench_paint PRIVATE dialogs)

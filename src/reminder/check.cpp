@@ -281,8 +281,15 @@ void CheckReminder(void)
     }
     warningsUnderWay++;
     PlayAlarm();
+    /* On record as it shows: back from Later, after its minute (owed, held, started late), or on time. */
+    RecordWarningEvent(until ? EVENT_WARNING_BACK
+                       : day == DAY_OWED || MinuteOf(moment) > WarningTarget() ? EVENT_WARNING_CAUGHT_UP
+                                                                               : EVENT_WARNING_SHOWN,
+                       0);
     int answer = ShowWarning();
     warningsUnderWay--;
     if (answer != ANSWER_NONE)
         AnswerWarning(answer, today);
+    else
+        RecordWarningEvent(EVENT_WARNING_UNANSWERED, 0);
 }

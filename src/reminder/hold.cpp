@@ -88,4 +88,5 @@ void AnswerWarning(int answer, DayNumber shownDay)
     reminderState.postponedUntil = until;
     if (until || ReadSettingLong(SETTING_POSTPONED_UNTIL))
         WriteSettingLong(until, SETTING_POSTPONED_UNTIL);
+    RecordWarningEvent(answer == ANSWER_DONE ? EVENT_FILTERS_CLEANED : EVENT_WARNING_LATER, until);
 }

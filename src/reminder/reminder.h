@@ -35,6 +35,11 @@ typedef int DayNumber;
 #define POLICY_FIRST_DAY "FirstReminderDay"
 #define POLICY_ALLOW_LATER "AllowLater"
 #define POLICY_ALLOW_EXIT "AllowExit"
+/* The machine's defaults, written by the per-machine installer: under HKLM (for this 32-bit
+   program, Wow6432Node on 64-bit Windows), read where the person has chosen nothing. The
+   frequency as stored per person; the time as "HH:MM". */
+#define MACHINE_DEFAULTS_KEY "Software\\Quilmaren Filters\\Defaults"
+#define MACHINE_WARNING_TIME "Warning Time"
 
 /* Defaults for a setting that reads as 0. Hours and minutes are stored as their value + 1
    (1 means 00), so the defaults 8 and 30 mean 07:29, not 08:30. */
@@ -59,6 +64,17 @@ typedef int DayNumber;
 #define ANSWER_IN_4_HOURS 2
 #define ANSWER_TOMORROW 3
 #define ANSWER_DONE 4
+
+/* Event log records of the warning and its answers; the texts are the program's message
+   table (res/messages.mc). */
+#define EVENT_SOURCE L"Quilmaren Filters"
+#define EVENT_SOURCE_KEY "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Quilmaren Filters"
+#define EVENT_WARNING_SHOWN 1000
+#define EVENT_WARNING_CAUGHT_UP 1001 /* shown after its minute: owed, held, or started late */
+#define EVENT_WARNING_BACK 1002      /* a postponement's moment came */
+#define EVENT_FILTERS_CLEANED 1010
+#define EVENT_WARNING_LATER 1011 /* with the moment it comes back */
+#define EVENT_WARNING_UNANSWERED 1012
 
 /* What the day test finds. */
 #define DAY_NOT_DUE 0
@@ -104,6 +120,7 @@ DWORD ReadSetting(char *buffer, const char *name);
 int ReadSettingInt(const char *name);
 long long ReadSettingLong(const char *name);
 int ReadSettingOr(const char *name, int fallback); /* fallback when it reads as 0 */
+int MachineDefault(const char *name);
 void WriteSettingInt(int value, const char *name); /* as "%i" */
 void WriteSettingLong(long long value, const char *name);
 int ReadPolicyNumber(const char *name, int low, int high, int *value);
@@ -128,5 +145,7 @@ HMODULE LoadSystemLibrary(LPCSTR name);
    closed; and the open warning (else Setup) brought to the front. */
 int ShowWarning(void);
 BOOL BringDialogForward(void);
+/* Writes one record to the Application event log; moment (day * 1440 + minute) for Later. */
+void RecordWarningEvent(DWORD id, long long moment);
 
 #endif

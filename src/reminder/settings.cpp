@@ -93,7 +93,7 @@ int ReadSettingInt(const char *name)
     return (int) value;
 }
 
-/* A setting, or the caller's default when it is not set (reads as 0). */
+/* A setting, or when it is not set (reads as 0) the machine's default, else the caller's. */
 int ReadSettingOr(const char *name, int fallback)
 {
     int value = ReadSettingInt(name);
@@ -210,9 +210,12 @@ int ReadAppliedSetting(const char *name)
     return PolicySetting(name, &policy) ? policy : own;
 }
 
+/* A policy, else the person's own, else the machine's default, else fallback. */
 int ReadAppliedOr(const char *name, int fallback)
 {
     int value = ReadAppliedSetting(name);
+    if (!value)
+        value = MachineDefault(name);
     return value ? value : fallback;
 }
 

@@ -203,6 +203,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DISPLAYCHANGE:
         RefreshTrayIcon(window);
         return 0;
+    case WM_ENDSESSION: /* also the Restart Manager closing us for an MSI upgrade or removal */
+        if (wParam)
+            DestroyWindow(window);
+        return 0;
     case WM_PAINT: {
         PAINTSTRUCT ps;
         BeginPaint(window, &ps);

@@ -1,7 +1,7 @@
 /* Reads the desktop from inside Wine for the end-to-end tests: the foreground window's
    title, the text of the visible balloons, a date in the user's short format, and the
    monitors, and a window's controls. Usage: probe foreground | balloons | date YEAR MONTH DAY |
-   monitors | controls TITLE */
+   monitors | controls TITLE | endsession */
 #include <windows.h>
 
 #include <stdio.h>
@@ -69,6 +69,13 @@ int main(int argc, char **argv)
         printf("%s\n", date);
         return 0;
     }
-    fprintf(stderr, "usage: probe foreground | balloons | date YEAR MONTH DAY | monitors | controls TITLE\n");
+    if (argc == 2 && strcmp(argv[1], "endsession") == 0) { /* as the Restart Manager closes a program */
+        HWND main = FindWindowA("KAVRI_Class", NULL);
+        if (!main || !SendMessageA(main, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP))
+            return 1;
+        SendMessageA(main, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+        return 0;
+    }
+    fprintf(stderr, "usage: probe foreground | balloons | date YEAR MONTH DAY | monitors | controls TITLE | endsession\n");
     return 2;
 }

@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -477,6 +478,31 @@ TEST_F(Check, APostponedWarningComesOnceAtItsMomentAndNoneBefore)
             EXPECT_EQ(fake::sounds.size() - alarms, s.warns ? 1u : 0u);
         }
         EXPECT_EQ(ReadSettingLong(SETTING_POSTPONED_UNTIL), c.storedAfter == none ? 0 : T * 1440LL + c.storedAfter);
+    }
+}
+
+TEST_F(Check, EachWarningAndItsAnswerAreOnRecord)
+{
+    const long long T = 3001 * 1440LL; /* 20 March 2009, due at 07:29 */
+    const struct {
+        int day, hour, answer;
+        long long postponed; /* stored, from T */
+        std::vector<std::pair<DWORD, long long>> events;
+    } cases[] = {
+        {20, 7, ANSWER_DONE, 0, {{EVENT_WARNING_SHOWN, 0}, {EVENT_FILTERS_CLEANED, 0}}},
+        {20, 9, ANSWER_IN_1_HOUR, 0, {{EVENT_WARNING_CAUGHT_UP, 0}, {EVENT_WARNING_LATER, T + 629}}},
+        {21, 6, ANSWER_NONE, 0, {{EVENT_WARNING_CAUGHT_UP, 0}, {EVENT_WARNING_UNANSWERED, 0}}}, /* owed */
+        {22, 8, ANSWER_TOMORROW, 2909, {{EVENT_WARNING_BACK, 0}, {EVENT_WARNING_LATER, T + 4769}}},
+    };
+    for (const auto &c : cases) {
+        fake::Reset();
+        reminderState = ReminderState{};
+        StoreCycle(2994, 7);
+        fake::SetText(SETTING_LAST_WARNING_DAY, "2994");
+        fake::SetText(SETTING_POSTPONED_UNTIL, c.postponed ? std::to_string(T + c.postponed) : "");
+        fake::warningAnswer = c.answer;
+        EXPECT_TRUE(CheckAt(c.day, c.hour, 29));
+        EXPECT_EQ(fake::events, c.events) << "day " << c.day;
     }
 }
 

@@ -1,4 +1,5 @@
 /* The reminder core against Wine's real registry and clock. */
+#include "import_patch.h"
 #include "notification_state.h"
 #include "reminder.h"
 
@@ -6,6 +7,7 @@
 
 #include <stdio.h>
 #include <string>
+#include <vector>
 
 static int warnings;
 int ShowWarning(void)
@@ -183,6 +185,43 @@ TEST_F(Core, ADueWarningAsksShell32WhetherThePersonIsThere)
         EXPECT_EQ(warnings, c.warnings) << "answered " << c.state;
     }
     EXPECT_EQ(pinned::queries, 3);
+}
+
+/* The calls a record makes, watched in this executable's imports: Wine's event log is a stub. */
+std::wstring eventCall; /* source, type, ID, the user's, the strings */
+HANDLE WINAPI RegisterSource(LPCWSTR server, LPCWSTR source)
+{
+    eventCall = std::wstring(server ? L"remote" : source);
+    return (HANDLE) 0x1234;
+}
+BOOL WINAPI Report(HANDLE, WORD type, WORD, DWORD id, PSID sid, WORD count, DWORD, LPCWSTR *strings, LPVOID)
+{
+    DWORD_PTR own[64];
+    DWORD size;
+    HANDLE token;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    bool ours = GetTokenInformation(token, TokenUser, own, sizeof own, &size) && sid &&
+                EqualSid(sid, ((TOKEN_USER *) own)->User.Sid);
+    CloseHandle(token);
+    eventCall += L" " + std::to_wstring(type) + L" " + std::to_wstring(id) + (ours ? L" user" : L" nobody");
+    for (WORD i = 0; i < count; i++)
+        eventCall += std::wstring(L" ") + strings[i];
+    return TRUE;
+}
+
+TEST_F(Core, EventRecordsNameTheSourceTheUserAndTheMomentOnlyWhenRegistered)
+{
+    ASSERT_EQ(PatchImport("advapi32.dll", (void *) RegisterEventSourceW, (void *) RegisterSource) +
+                  PatchImport("advapi32.dll", (void *) ReportEventW, (void *) Report), 2);
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, EVENT_SOURCE_KEY, "TypesSupported", REG_DWORD, "\7\0\0\0", 4), 0);
+    RecordWarningEvent(EVENT_FILTERS_CLEANED, 0);
+    EXPECT_EQ(eventCall, L"Quilmaren Filters 4 1010 user");
+    RecordWarningEvent(EVENT_WARNING_LATER, 3001 * 1440LL + 449);
+    EXPECT_EQ(eventCall, L"Quilmaren Filters 4 1011 user 2009-03-20 07:29");
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, EVENT_SOURCE_KEY); /* a per-user install registers none */
+    eventCall.clear();
+    RecordWarningEvent(EVENT_FILTERS_CLEANED, 0);
+    EXPECT_EQ(eventCall, L"");
 }
 
 } // namespace

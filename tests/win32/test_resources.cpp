@@ -1,5 +1,6 @@
 /* The resources of the built executable, read back through the calls the program uses. */
 #include "exe_module.h"
+#include "reminder.h"
 #include "resource.h"
 #include "skin.h"
 
@@ -50,7 +51,7 @@ TEST(Resources, ExactlyTheNamedSetInUsEnglish)
     std::set<std::string> expected = {
         "WAVE/ALARM",    "#1/#19",        "#2/KAVRIBMP",  "#2/KAVRIWARN",       "#4/QUILMAREN",
         "#5/#103",       "#5/#104",       "#5/#106",       "#12/KAVRICUR", "#14/KAVRICON",       "#14/WARNING",
-        "#14/#2",        "#16/#1",        "#24/#1",       "#24/IDR_RT_MANIFEST",
+        "#14/#2",        "#16/#1",        "#24/#1",       "#24/IDR_RT_MANIFEST", "#11/#1",
     };
     expected.insert("#14/KAVRITRAY");
     for (int id = 1; id <= 26; id++)
@@ -481,6 +482,23 @@ TEST(Resources, ManifestsAndVersion)
     UINT length;
     ASSERT_TRUE(VerQueryValueA(info.data(), "\\StringFileInfo\\040904B0\\ProductName", (void **) &text, &length));
     EXPECT_STREQ(text, "Quilmaren Filters");
+}
+
+/* Event Viewer's reading of each record: its ID's text, with the moment of Later put in. */
+TEST(Resources, EventTextsForEveryRecord)
+{
+    const std::pair<DWORD, const wchar_t *> events[] = {
+        {EVENT_WARNING_SHOWN, L"The dust filter warning was shown: "}, {EVENT_WARNING_CAUGHT_UP, L"The dust filter warning was shown late"},
+        {EVENT_WARNING_BACK, L"The dust filter warning came back"},  {EVENT_FILTERS_CLEANED, L"Filters cleaned: "},
+        {EVENT_WARNING_LATER, L"The dust filter warning was put off with Later: it comes back at 2009-03-20 07:29 (local time).\r\n"},
+        {EVENT_WARNING_UNANSWERED, L"The dust filter warning closed unanswered"}};
+    const wchar_t *moment = L"2009-03-20 07:29";
+    for (const auto &e : events) {
+        wchar_t text[512] = L"";
+        FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, ProgramResources(), e.first, 0,
+                       text, 512, (va_list *) &moment);
+        EXPECT_EQ(std::wstring(text).find(e.second), 0u) << e.first;
+    }
 }
 
 } // namespace

@@ -26,6 +26,7 @@ int warningsShown;
 std::function<void()> onWarning;
 int warningAnswer;
 int broughtForward;
+std::vector<std::pair<DWORD, long long>> events;
 bool searchFlagKnown;
 std::vector<std::string> libraryLoads;
 int notificationState;
@@ -57,6 +58,7 @@ void Reset()
     onWarning = nullptr;
     warningAnswer = ANSWER_DONE;
     broughtForward = 0;
+    events.clear();
     searchFlagKnown = true;
     libraryLoads.clear();
     notificationState = NO_NOTIFICATION_STATE;
@@ -348,4 +350,9 @@ BOOL BringDialogForward(void)
 {
     broughtForward++;
     return 1;
+}
+
+void RecordWarningEvent(DWORD id, long long moment)
+{
+    events.emplace_back(id, moment);
 }

@@ -38,6 +38,7 @@ extern int warningsShown;
 extern std::function<void()> onWarning; /* runs inside ShowWarning */
 extern int warningAnswer;               /* what the person answers it */
 extern int broughtForward;              /* BringDialogForward calls */
+extern std::vector<std::pair<DWORD, long long>> events; /* RecordWarningEvent calls: id, moment */
 extern bool searchFlagKnown;               /* LoadLibraryExA takes LOAD_LIBRARY_SEARCH_SYSTEM32 */
 extern std::vector<std::string> libraryLoads; /* each LoadLibrary call, as "name flags" or the path */
 /* What SHQueryUserNotificationState answers; NO_NOTIFICATION_STATE: shell32 lacks it,

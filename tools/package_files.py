@@ -117,6 +117,18 @@ def make_msi(epoch, version, folder, wxs, out):
     }
     defines = [arg for name, value in valid.items() for arg in ('-D', '%s=%s' % (name, value))]
     subprocess.run(['wixl', *defines, '-o', os.path.abspath(out), os.path.abspath(wxs)], cwd=folder, check=True)
+    # An elevated per-machine install passes on to its server side only the public properties
+    # listed as secure; wixl lists just its own, so the administrator's would be dropped.
+    table = subprocess.run(['msiinfo', 'export', out, 'Property'], stdout=subprocess.PIPE, check=True, text=True).stdout
+    secure = [row.split('\t')[1] for row in table.splitlines() if row.startswith('SecureCustomProperties\t')]
+    secure = ';'.join(filter(None, secure + ['FREQUENCY;WARNINGTIME;AUTOSTART']))
+    # The event log finds its message file in a REG_EXPAND_SZ value ("#%"), a type wixl ignores.
+    registry = subprocess.run(['msiinfo', 'export', out, 'Registry'], stdout=subprocess.PIPE, check=True, text=True).stdout
+    message_file = [row.split('\t')[4] for row in registry.splitlines() if row.split('\t')[3:4] == ['EventMessageFile']][0]
+    subprocess.run(['msibuild', out, '-q', "UPDATE Property SET Value='%s' WHERE Property='SecureCustomProperties'" % secure
+                    if table.count('SecureCustomProperties\t') else
+                    "INSERT INTO Property (Property, Value) VALUES ('SecureCustomProperties', '%s')" % secure,
+                    '-q', "UPDATE Registry SET Value='#%%%s' WHERE Name='EventMessageFile'" % message_file], check=True)
     set_summary(out, code('package %s %d' % (version, epoch)), epoch)
 
 

@@ -8,7 +8,7 @@ packages=(
     cmake make g++ python3 git
     g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-tools
     googletest clang
-    wine wine32:i386 fonts-wine xvfb xdotool imagemagick x11-utils libxfixes3 python3-pefile nsis wixl
+    wine wine32:i386 fonts-wine xvfb xdotool imagemagick x11-utils libxfixes3 python3-pefile nsis wixl msitools
     xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils libxinerama1 libxrandr2
 )
 # A kernel without ia32 emulation runs no 32-bit programs, 32-bit Wine included: the

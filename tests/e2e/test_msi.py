@@ -51,6 +51,11 @@ class Msi(unittest.TestCase):
         self.assertEqual(installed(), ({'Frequency': '9', 'Warning Time': '00:00'},
                                        {'EventMessageFile': exe, 'TypesSupported': '0x7'}, [VERSION]))
         self.assertEqual(values(RUN_KEY).get('Quilmaren Filters'), '"%s"' % exe)
+        # What Wine's msiexec cannot show: Windows' own, elevated from a prompt, passes on only
+        # secure properties, and the event log expands its message file's path.
+        secure = run('msiinfo', 'export', MSI, 'Property').split('SecureCustomProperties\t')[1].split()[0].split(';')
+        self.assertLessEqual({'FREQUENCY', 'WARNINGTIME', 'AUTOSTART'}, set(secure))
+        self.assertIn('EventMessageFile    REG_EXPAND_SZ', run('wine', 'reg', 'query', SOURCE, '/reg:32'))
 
         if PROGRAM_RUNS:  # due today every 9 days, never under the program's own 7
             set_settings(**{'Total Day Count': str(today_day_number() - 9),

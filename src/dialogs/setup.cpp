@@ -47,7 +47,7 @@ static void StoreSelection(HWND dialog, int list, LPCSTR name)
 /* OK: today starts a new cycle with the chosen period and time. */
 static void StoreSetup(HWND dialog)
 {
-    WriteSettingInt(GetDayNumber(), SETTING_START_DAY);
+    StartCycle();
     StoreSelection(dialog, IDC_FREQUENCY, SETTING_FREQUENCY);
     StoreSelection(dialog, IDC_HOURS, SETTING_HOURS);
     StoreSelection(dialog, IDC_MINUTES, SETTING_MINUTES);

@@ -77,6 +77,13 @@ static int GivenAlready(long long day, long long minute, long long record, long 
     return record > day || (record == day && minute >= target) || done == day || reminderState.doneDay == day;
 }
 
+/* Setup's OK: today begins a new cycle. */
+void StartCycle(void)
+{
+    DayNumber today = GetDayNumber();
+    WriteSettingInt(today, SETTING_START_DAY);
+}
+
 /* Is today a whole, non-zero number of periods from the start day? Records the start
    day on the first run, and marks a newly seen due day as pending unless its warning was
    given already. On other days, a due day that passed unseen (the computer off or asleep)

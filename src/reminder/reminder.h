@@ -95,6 +95,7 @@ int ReadSettingOr(const char *name, int fallback); /* fallback when it reads as 
 void WriteSettingInt(int value, const char *name); /* as "%i" */
 void WriteSettingLong(long long value, const char *name);
 
+void StartCycle(void);
 int IsWarningDay(void);
 int IsWarningTime(void);
 long long WarningTarget(void);

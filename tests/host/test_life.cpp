@@ -1,0 +1,36 @@
+#include "life.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+/* Lives that once broke a promise, as the driver printed them shrunk. */
+const struct {
+    int line;
+    const char *steps;
+} remembered[] = {
+    {__LINE__, "t38 c-525600 s1 t5613"}, /* Setup's OK a year back, the first start's day then ahead */
+};
+
+TEST(Life, RememberedLivesKeepThePromises)
+{
+    for (const auto &r : remembered)
+        EXPECT_EQ(life::Live(r.steps), "") << "life at line " << r.line;
+}
+
+TEST(Life, RandomLivesKeepThePromises)
+{
+    for (int seed = 1; seed <= 300; seed++) {
+        std::mt19937 random(seed);
+        std::string steps = life::RandomLife([&](int n) { return (int) (random() % n); }, 300);
+        std::string fault = life::Live(steps);
+        if (!fault.empty()) {
+            std::string shortest = life::Shrink(steps);
+            FAIL() << "seed " << seed << ": " << life::Live(shortest) << "\n    {__LINE__, \"" << shortest << "\"},";
+        }
+    }
+}
+
+} // namespace

@@ -77,11 +77,27 @@ static int GivenAlready(long long day, long long minute, long long record, long 
     return record > day || (record == day && minute >= target) || done == day || reminderState.doneDay == day;
 }
 
+/* A day kept more than two days ahead of today (a clock once set ahead, then corrected)
+   counts as the day before, and is stored so: else every due day until then would count as
+   given. At every check, and at Setup's OK. */
+static void ForgetDaysAhead(DayNumber today)
+{
+    static const char *const names[] = {SETTING_LAST_WARNING_DAY, SETTING_DONE_DAY};
+    int *kept[] = {&reminderState.lastWarningDay, &reminderState.doneDay};
+    for (int i = 0; i < 2; i++) {
+        if (ReadSettingInt(names[i]) > today + 2)
+            WriteSettingInt(today - 1, names[i]);
+        if (*kept[i] > today + 2)
+            *kept[i] = today - 1;
+    }
+}
+
 /* Setup's OK: today begins a new cycle. */
 void StartCycle(void)
 {
     DayNumber today = GetDayNumber();
     WriteSettingInt(today, SETTING_START_DAY);
+    ForgetDaysAhead(today);
 }
 
 /* Is today a whole, non-zero number of periods from the start day? Records the start
@@ -99,10 +115,10 @@ int IsWarningDay(void)
         reminderState.startRecorded = 1;
         return DAY_NOT_DUE;
     }
+    ForgetDaysAhead(today);
 
     int period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
     if (!IsDueDay(today, start, period)) {
-        /* The record is read only when a day could be owed: not once a warning came in this run. */
         long long missed = UnseenDueDay(today, start, period);
         return missed && IsOwed(missed, ReadSettingInt(SETTING_LAST_WARNING_DAY)) && WarningTarget() < MINUTES_PER_DAY
                    ? DAY_OWED

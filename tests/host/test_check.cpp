@@ -341,7 +341,7 @@ TEST_F(Check, ADueDayThatPassedUnseenComesOnceAtTheNextStart)
         {__LINE__, -10, 7, -3, {{0, 3, 0, free, false, -3}}},   /* shown on that due day */
         {__LINE__, -10, 7, -1, {{0, 3, 0, free, false, -1}}},   /* or after it */
         {__LINE__, -10, 7, none, {{0, 3, 0, free, false, none}}}, /* no record: as before */
-        {__LINE__, -10, 7, 5, {{0, 3, 0, free, false, 5}}},     /* the clock set back */
+        {__LINE__, -10, 7, 5, {{0, 3, 0, free, false, -1}}},    /* the clock set back: counts as the day before */
         {__LINE__, -2, 7, -30, {{0, 3, 0, free, false, -30}}},  /* Setup's OK began a new cycle */
         /* The record cannot be written: still once in this run. */
         {__LINE__, -10, 7, -10, {{0, 3, 0, free, true, -10}, {0, 3, 1, free, false, -10}, {1, 3, 0, free, false, -10}},

@@ -52,11 +52,12 @@ static long long UnseenDueDay(long long day, long long start, long long period)
     return missed > start && missed > reminderState.lastWarningDay ? missed : 0;
 }
 
-/* Did that day pass after the stored last warning? Without a record nothing is owed: the
-   rules of older copies. */
-static int IsOwed(long long missed, long long record)
+/* Did that day pass after the stored last warning, and after the last OK (also as older
+   copies stored it: a day answered OK is never owed)? Without a record nothing is owed:
+   the rules of older copies. */
+static int IsOwed(long long missed, long long record, long long done)
 {
-    return missed && record != 0 && missed > record;
+    return missed && record != 0 && missed > record && missed > done && missed > reminderState.doneDay;
 }
 
 /* The warning's minute of the day; outside 0-1439 for hand-edited times. Both settings are
@@ -120,7 +121,7 @@ int IsWarningDay(void)
     int period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
     if (!IsDueDay(today, start, period)) {
         long long missed = UnseenDueDay(today, start, period);
-        return missed && IsOwed(missed, ReadSettingInt(SETTING_LAST_WARNING_DAY)) && WarningTarget() < MINUTES_PER_DAY
+        return missed && IsOwed(missed, ReadSettingInt(SETTING_LAST_WARNING_DAY), ReadSettingInt(SETTING_DONE_DAY)) && WarningTarget() < MINUTES_PER_DAY
                    ? DAY_OWED
                    : DAY_NOT_DUE;
     }
@@ -183,7 +184,7 @@ int ForecastWarning(DayNumber day, int minute, ReminderForecast *when)
        day after it warns if owed, or the next due day at the latest. */
     for (;;) {
         if (!IsDueDay(d, start, period)) {
-            if (IsOwed(UnseenDueDay(d, start, period), record))
+            if (IsOwed(UnseenDueDay(d, start, period), record, done))
                 break; /* at its first check */
             d = NextDueDay(d, start, step);
             from = 0;

@@ -79,10 +79,11 @@ void AnswerWarning(int answer, DayNumber shownDay)
         break;
     case ANSWER_DONE:
         today = GetDayNumber();
-        reminderState.doneDay = today;
+        reminderState.doneDay = reminderState.lastWarningDay = today;
         if (reminderState.lastDueDay == today)
             reminderState.warningPending = 0;
         WriteSettingInt(today, SETTING_DONE_DAY);
+        WriteSettingInt(today, SETTING_LAST_WARNING_DAY); /* given that day too, if answered later */
         break;
     }
     reminderState.postponedUntil = until;

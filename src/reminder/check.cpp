@@ -93,12 +93,15 @@ static void ForgetDaysAhead(DayNumber today)
     }
 }
 
-/* Setup's OK: today begins a new cycle. */
+/* Setup's OK: today begins a new cycle and counts as its last warning day, as on the first
+   run, so that no record of an older cycle (a clock set back since) holds a due day back. */
 void StartCycle(void)
 {
     DayNumber today = GetDayNumber();
     WriteSettingInt(today, SETTING_START_DAY);
+    WriteSettingInt(today, SETTING_LAST_WARNING_DAY);
     ForgetDaysAhead(today);
+    reminderState.lastDueDay = 0;
 }
 
 /* Is today a whole, non-zero number of periods from the start day? Records the start

@@ -178,7 +178,8 @@ struct Life {
         } else if (kind == 's' && start) {
             WriteSettingInt((int) n, SETTING_FREQUENCY);
             StartCycle();
-            start = wall / DAY;
+            settled = start = wall / DAY; /* a new cycle: none of its days given yet */
+            cover = std::min(cover, start * DAY + DAY - 1);
             period = n;
         } else if (edit != std::string::npos) {
             WriteSettingInt((int) n, names[edit]);

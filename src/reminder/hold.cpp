@@ -56,11 +56,12 @@ int PostponementWaits(long long until, long long now)
 
 /* Acts on the person's answer to a warning shown on shownDay: done clears any postponement
    and stands for today's own warning too; the others store when it comes again. Kept for
-   this run too, in case it cannot be stored. */
+   this run too, in case it cannot be stored. It stands for all held while it was open. */
 void AnswerWarning(int answer, DayNumber shownDay)
 {
     long long now = MomentNow(), until = 0, target;
     DayNumber today;
+    reminderState.warningHeld = 0;
     switch (answer) {
     case ANSWER_IN_1_HOUR: until = now + 60; break;
     case ANSWER_IN_4_HOURS: until = now + 4 * 60; break;

@@ -14,6 +14,7 @@ const struct {
     {__LINE__, "t38 c-525600 s1 t5613"}, /* Setup's OK a year back, the first start's day then ahead */
     {__LINE__, "t1 c60 t1408 c-4320 s2 t4005"}, /* Setup's OK a day before an older cycle's record */
     {__LINE__, "t5276 s2 t3437 c2880 k4 t1"}, /* OK on a later day than its warning's: owed again */
+    {__LINE__, "t1 h6 s1 t76 t4579 a3 t2244 k4 a0 t1"}, /* a due held while open outlived the OK */
 };
 
 TEST(Life, RememberedLivesKeepThePromises)

@@ -69,28 +69,44 @@ long long WarningTarget(void)
     return hours * 60 + minutes - 61;
 }
 
+/* Was that day answered OK, as stored (done) or in this run? */
+static int DoneOn(long long day, long long done)
+{
+    return done == day || reminderState.doneDay == day;
+}
+
 /* Was a due day's warning given before its first check in this run (a restart after it)?
    A record of that day from a check before the warning time was another warning, held
    from the day before or postponed, unless it was answered OK: done is done. A record
    ahead of it: the clock was set back. */
 static int GivenAlready(long long day, long long minute, long long record, long long done, long long target)
 {
-    return record > day || (record == day && minute >= target) || done == day || reminderState.doneDay == day;
+    return record > day || (record == day && minute >= target) || DoneOn(day, done);
 }
 
 /* A day kept more than two days ahead of today (a clock once set ahead, then corrected)
    counts as the day before, and is stored so: else every due day until then would count as
-   given. At every check, and at Setup's OK. */
-static void ForgetDaysAhead(DayNumber today)
+   given. At every check; at Setup's OK, any day ahead, as it begins a new cycle. */
+static void ForgetDaysAhead(DayNumber today, int slack)
 {
     static const char *const names[] = {SETTING_LAST_WARNING_DAY, SETTING_DONE_DAY};
     int *kept[] = {&reminderState.lastWarningDay, &reminderState.doneDay};
     for (int i = 0; i < 2; i++) {
-        if (ReadSettingInt(names[i]) > today + 2)
+        if (ReadSettingInt(names[i]) > today + slack)
             WriteSettingInt(today - 1, names[i]);
-        if (*kept[i] > today + 2)
+        if (*kept[i] > today + slack)
             *kept[i] = today - 1;
     }
+}
+
+/* A warning given today, or an OK: the record moves forward only, so that a clock set back
+   a day does not bring the days given since again. */
+void RecordWarningDay(DayNumber today)
+{
+    if (reminderState.lastWarningDay < today)
+        reminderState.lastWarningDay = today;
+    if (ReadSettingInt(SETTING_LAST_WARNING_DAY) < today)
+        WriteSettingInt(today, SETTING_LAST_WARNING_DAY);
 }
 
 /* Setup's OK: today begins a new cycle and counts as its last warning day, as on the first
@@ -100,7 +116,7 @@ void StartCycle(void)
     DayNumber today = GetDayNumber();
     WriteSettingInt(today, SETTING_START_DAY);
     WriteSettingInt(today, SETTING_LAST_WARNING_DAY);
-    ForgetDaysAhead(today);
+    ForgetDaysAhead(today, 0);
     reminderState.lastDueDay = 0;
 }
 
@@ -119,7 +135,7 @@ int IsWarningDay(void)
         reminderState.startRecorded = 1;
         return DAY_NOT_DUE;
     }
-    ForgetDaysAhead(today);
+    ForgetDaysAhead(today, 2);
 
     int period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
     if (!IsDueDay(today, start, period)) {
@@ -139,8 +155,9 @@ int IsWarningDay(void)
 }
 
 /* Has the warning minute come? Pending warnings catch up. One given already comes again
-   only in its exact minute after the clock was set back over it (the autumn change, say):
-   never at a second check in the minute it was shown in, nor after a restart. */
+   only in its exact minute after the clock was set back over it (the autumn change, say),
+   on a day not answered OK: never at a second check in the minute it was shown in, nor
+   after a restart. */
 int IsWarningTime(void)
 {
     long long now = MomentNow(), minute = MinuteOf(now);
@@ -148,7 +165,8 @@ int IsWarningTime(void)
 
     if (reminderState.warningPending)
         return minute >= target;
-    return minute == target && reminderState.latestMoment > now;
+    return minute == target && reminderState.latestMoment > now &&
+           !DoneOn(GetDayNumber(), ReadSettingInt(SETTING_DONE_DAY));
 }
 
 /* When the check will next warn, if it runs once a minute from (day, minute) on: the same
@@ -197,7 +215,7 @@ int ForecastWarning(DayNumber day, int minute, ReminderForecast *when)
             lastDueDay = d;
             pending = !GivenAlready(d, from, record, done, target);
         }
-        if (pending || (target >= from && latest > d * MINUTES_PER_DAY + target)) {
+        if (pending || (target >= from && latest > d * MINUTES_PER_DAY + target && !DoneOn(d, done))) {
             from = pending && from > target ? from : target;
             break;
         }
@@ -275,7 +293,8 @@ void CheckReminder(void)
         /* Shown or held, it no longer pends nor is owed. One already held stays the one warning. */
         if (due)
             reminderState.warningPending = 0;
-        reminderState.lastWarningDay = today;
+        if (reminderState.lastWarningDay < today)
+            reminderState.lastWarningDay = today;
         if (!reminderState.warningHeld)
             reminderState.heldSince = now;
     }
@@ -286,8 +305,7 @@ void CheckReminder(void)
 
     /* Recorded before it shows, so a restart or a crash while it is open owes nothing. A
        postponement stays stored until the person answers. */
-    reminderState.lastWarningDay = today;
-    WriteSettingInt(today, SETTING_LAST_WARNING_DAY);
+    RecordWarningDay(today);
     /* One at a time: a second copy over the first would have two answers, the one beneath
        undoing the one on top. The open one's answer stands for both. */
     if (warningsUnderWay) {

@@ -66,6 +66,8 @@ struct ReminderState {
     long long latestMoment;   /* the latest moment a check of this run saw: later than now,
                                  the clock was set back */
     int doneDay;              /* the day OK was last answered in this run, else 0 */
+    int postponedFor;         /* minutes of real time this run's postponement counts, else 0 */
+    DWORD postponedAt;        /* GetTickCount when it was answered */
 };
 
 /* When the next warning comes: a day number and a minute of that day. */
@@ -96,6 +98,7 @@ void WriteSettingInt(int value, const char *name); /* as "%i" */
 void WriteSettingLong(long long value, const char *name);
 
 void StartCycle(void);
+void RecordWarningDay(DayNumber today);
 int IsWarningDay(void);
 int IsWarningTime(void);
 long long WarningTarget(void);

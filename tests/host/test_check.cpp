@@ -49,6 +49,7 @@ TEST_F(Check, FirstRunRecordsTodayAndDoesNotWarn)
 TEST_F(Check, StateTable)
 {
     StoreCycle(2994, 7);
+    fake::warningAnswer = ANSWER_NONE; /* OK would settle the day, the clock set back or not */
     const struct {
         int line;
         int day, hour, minute;
@@ -472,6 +473,7 @@ TEST_F(Check, APostponedWarningComesOnceAtItsMomentAndNoneBefore)
                 reminderState = ReminderState{};
             fake::notificationState = s.state;
             fake::warningAnswer = s.answer;
+            fake::tickCount = 60000u * (DWORD) ((s.day * 24 + s.hour) * 60 + s.minute + 1440); /* real time passes */
             size_t alarms = fake::sounds.size();
             EXPECT_EQ(CheckAt(20 + s.day, s.hour, s.minute), s.warns) << "day T+" << s.day << " " << s.hour << ":" << s.minute;
             EXPECT_EQ(fake::sounds.size() - alarms, s.warns ? 1u : 0u);

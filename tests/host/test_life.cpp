@@ -15,6 +15,8 @@ const struct {
     {__LINE__, "t1 c60 t1408 c-4320 s2 t4005"}, /* Setup's OK a day before an older cycle's record */
     {__LINE__, "t5276 s2 t3437 c2880 k4 t1"}, /* OK on a later day than its warning's: owed again */
     {__LINE__, "t1 h6 s1 t76 t4579 a3 t2244 k4 a0 t1"}, /* a due held while open outlived the OK */
+    {__LINE__, "t1 s1 t3894 k1 s7 c-4320 t1"}, /* "In 1 hour" counted on a clock set back */
+    {__LINE__, "h3 m31 t0 s1 t1590 k4 t1 c-60 t59"}, /* its minute again after OK, the clock set back */
 };
 
 TEST(Life, RememberedLivesKeepThePromises)

@@ -2,14 +2,19 @@
 
    situation at a check                                  what the check does
    no start day stored (first run)                       records today as start and record; none
-   a due day passed unseen after the record (owed)       warns at the first check of a later day
+   a record or OK day more than 2 days ahead             counts as the day before, stored so
+   a due day passed unseen after the record and the      warns at the first check of a later day
+     last OK (owed)                                        (on a due day, at its time)
    a due day whose warning was given already (recorded   none that day; in its minute again only
-     that day after its time, or later), or OK that day    when the clock was set back over it
-   a postponement waits (its moment ahead, 2 days most)  none; what falls due meanwhile pends
+     that day after its time, or later), or OK that day    when the clock was set back over it,
+                                                           and not after OK that day
+   a postponement waits (its moment ahead, 2 days most;  none; what falls due meanwhile pends
+     by hours, real time in this run)
    a postponement's moment has come                      warns, standing for all that fell due
    the person away or busy (held)                        waits: away until back, busy 2 hours most
    a warning already open                                the alarm again and the open one to the
-                                                           front; it counts as shown */
+                                                           front; it counts as shown, and its
+                                                           answer stands for all held meanwhile */
 #include "reminder.h"
 
 ReminderState reminderState;
@@ -140,7 +145,8 @@ int IsWarningDay(void)
     int period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
     if (!IsDueDay(today, start, period)) {
         long long missed = UnseenDueDay(today, start, period);
-        return missed && IsOwed(missed, ReadSettingInt(SETTING_LAST_WARNING_DAY), ReadSettingInt(SETTING_DONE_DAY)) && WarningTarget() < MINUTES_PER_DAY
+        return missed && IsOwed(missed, ReadSettingInt(SETTING_LAST_WARNING_DAY), ReadSettingInt(SETTING_DONE_DAY)) &&
+                       WarningTarget() < MINUTES_PER_DAY
                    ? DAY_OWED
                    : DAY_NOT_DUE;
     }

@@ -19,7 +19,8 @@ const long long DAY = MINUTES_PER_DAY, YEAR = 365 * DAY;
 
 struct Life {
     long long wall = 2994 * DAY, real = 0, start = 0, period = 7, hour = 8, minute = 30;
-    long long settled = 0, cover = 0, grace = 0, later = 0, laterReal = 0, latest = 0, since = -1, forecast = -1, shownDay = 0;
+    long long settled = 0, cover = 0, grace = 0, later = 0, laterReal = 0, latest = 0, since = -1;
+    long long forecast = -1, shownDay = 0;
     int served = 0, person = 0, open = 0, answer = 0, restart = 0, permit = 0, fresh = 0;
     bool may = false, laterDue = false; /* what the check running now may do */
     std::set<long long> ok;

@@ -89,19 +89,22 @@ static int GivenAlready(long long day, long long minute, long long record, long 
     return record > day || (record == day && minute >= target) || DoneOn(day, done);
 }
 
-/* A day kept more than two days ahead of today (a clock once set ahead, then corrected)
-   counts as the day before, and is stored so: else every due day until then would count as
-   given. At every check; at Setup's OK, any day ahead, as it begins a new cycle. */
-static void ForgetDaysAhead(DayNumber today, int slack)
+/* A day kept more than slack days ahead of today (a clock once set ahead, then corrected)
+   counts as the day before: else every due day until then would count as given. */
+static void ForgetDayAhead(int *day, long long today, int slack)
 {
-    static const char *const names[] = {SETTING_LAST_WARNING_DAY, SETTING_DONE_DAY};
-    int *kept[] = {&reminderState.lastWarningDay, &reminderState.doneDay};
-    for (int i = 0; i < 2; i++) {
-        if (ReadSettingInt(names[i]) > today + slack)
-            WriteSettingInt(today - 1, names[i]);
-        if (*kept[i] > today + slack)
-            *kept[i] = today - 1;
-    }
+    if (*day > today + slack)
+        *day = (int) today - 1;
+}
+
+/* A stored day, read only where it matters; one too far ahead is stored as it counts. */
+static long long StoredDay(const char *name, long long today)
+{
+    int day = ReadSettingInt(name), kept = day;
+    ForgetDayAhead(&day, today, 2);
+    if (day != kept)
+        WriteSettingInt(day, name);
+    return day;
 }
 
 /* A warning given today, or an OK: the record moves forward only, so that a clock set back
@@ -121,7 +124,12 @@ void StartCycle(void)
     DayNumber today = GetDayNumber();
     WriteSettingInt(today, SETTING_START_DAY);
     WriteSettingInt(today, SETTING_LAST_WARNING_DAY);
-    ForgetDaysAhead(today, 0);
+    int done = ReadSettingInt(SETTING_DONE_DAY), kept = done;
+    ForgetDayAhead(&done, today, 0);
+    if (done != kept)
+        WriteSettingInt(done, SETTING_DONE_DAY);
+    ForgetDayAhead(&reminderState.doneDay, today, 0);
+    reminderState.lastWarningDay = today;
     reminderState.lastDueDay = 0;
 }
 
@@ -140,12 +148,16 @@ int IsWarningDay(void)
         reminderState.startRecorded = 1;
         return DAY_NOT_DUE;
     }
-    ForgetDaysAhead(today, 2);
+    ForgetDayAhead(&reminderState.lastWarningDay, today, 2);
+    ForgetDayAhead(&reminderState.doneDay, today, 2);
 
     int period = ReadSettingOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
     if (!IsDueDay(today, start, period)) {
+        /* The record is read only when a day could be owed: not once a warning came in this
+           run; the last OK only when the record owes it. */
         long long missed = UnseenDueDay(today, start, period);
-        return missed && IsOwed(missed, ReadSettingInt(SETTING_LAST_WARNING_DAY), ReadSettingInt(SETTING_DONE_DAY)) &&
+        long long record = missed ? StoredDay(SETTING_LAST_WARNING_DAY, today) : 0;
+        return IsOwed(missed, record, missed > record ? StoredDay(SETTING_DONE_DAY, today) : 0) &&
                        WarningTarget() < MINUTES_PER_DAY
                    ? DAY_OWED
                    : DAY_NOT_DUE;
@@ -154,8 +166,8 @@ int IsWarningDay(void)
     if (today != reminderState.lastDueDay) {
         reminderState.lastDueDay = today;
         reminderState.warningPending =
-            !GivenAlready(today, MinuteOf(MomentNow()), ReadSettingInt(SETTING_LAST_WARNING_DAY),
-                          ReadSettingInt(SETTING_DONE_DAY), WarningTarget());
+            !GivenAlready(today, MinuteOf(MomentNow()), StoredDay(SETTING_LAST_WARNING_DAY, today),
+                          StoredDay(SETTING_DONE_DAY, today), WarningTarget());
     }
     return DAY_DUE;
 }

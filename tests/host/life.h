@@ -98,6 +98,7 @@ struct Life {
         if (!tick || person)
             forecast = -1;
         int shown = fake::warningsShown, rung = fake::broughtForward;
+        latest = std::max(latest, wall);
         CheckReminder();
         if (fake::warningsShown != shown)
             ; /* judged as it opened */
@@ -109,7 +110,6 @@ struct Life {
             Fail("the forecast moment passed");
         else if (!must && !permit)
             since = -1;
-        latest = std::max(latest, wall);
         ReminderForecast next;
         if (!open && !person && fault.empty())
             forecast = ForecastWarning((DayNumber) (wall / DAY), (int) (wall % DAY) + 1, &next)

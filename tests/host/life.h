@@ -87,7 +87,8 @@ struct Life {
         /* A missed day comes at once, or with a due day's own warning at its time. */
         bool owed = !waits && !Settled(lastDue) && (lastDue == day || !dueToday);
         /* Given days forgotten with a clock set wrong may come again; one period late at most. */
-        bool must = (laterDue && !served) || (owed && (lastDue * DAY > grace || (before > start && !Settled(before))));
+        bool must = (laterDue && !served) ||
+                    (owed && (lastDue * DAY > grace || (day < grace / DAY && before > start && !Settled(before))));
         /* Its minute again, the clock set back over it; after a restart, the day again. */
         bool again = dueToday && (wall % DAY == Target() || fresh) && latest > wall && !ok.count(day) && !waits;
         if (must && since < 0)

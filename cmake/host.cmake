@@ -21,7 +21,8 @@ add_executable(host_tests
     tests/host/test_daynumber.cpp
     tests/host/test_settings.cpp
     tests/host/test_check.cpp
-    tests/host/test_forecast.cpp)
+    tests/host/test_forecast.cpp
+    tests/host/test_life.cpp)
 target_link_libraries(host_tests PRIVATE reminder_host GTest::gtest_main)
 gtest_discover_tests(host_tests TEST_PREFIX "host." DISCOVERY_TIMEOUT 30)
 

@@ -59,8 +59,7 @@ static void StoreSelection(HWND dialog, int list, LPCSTR name)
    sets the first day. */
 static void StoreSetup(HWND dialog)
 {
-    if (!PolicyManages(SETTING_START_DAY))
-        WriteSettingInt(GetDayNumber(), SETTING_START_DAY);
+    StartCycle();
     for (const auto &l : setupLists)
         StoreSelection(dialog, l.list, l.setting);
 }

@@ -2,14 +2,19 @@
 
    situation at a check                                  what the check does
    no start day stored (first run)                       records today as start and record; none
-   a due day passed unseen after the record (owed)       warns at the first check of a later day
+   a record or OK day more than 2 days ahead             counts as the day before, stored so
+   a due day passed unseen after the record and the      warns at the first check of a later day
+     last OK (owed)                                        (on a due day, at its time)
    a due day whose warning was given already (recorded   none that day; in its minute again only
-     that day after its time, or later), or OK that day    when the clock was set back over it
-   a postponement waits (its moment ahead, 2 days most)  none; what falls due meanwhile pends
+     that day after its time, or later), or OK that day    when the clock was set back over it,
+                                                           and not after OK that day
+   a postponement waits (its moment ahead, 2 days most;  none; what falls due meanwhile pends
+     by hours, real time in this run)
    a postponement's moment has come                      warns, standing for all that fell due
    the person away or busy (held)                        waits: away until back, busy 2 hours most
    a warning already open                                the alarm again and the open one to the
-                                                           front; it counts as shown */
+                                                           front; it counts as shown, and its
+                                                           answer stands for all held meanwhile */
 #include "reminder.h"
 
 ReminderState reminderState;
@@ -59,11 +64,12 @@ static int BeforePolicyStart(long long day, long long start)
     return day < start && ReadPolicyFirstDay();
 }
 
-/* Did that day pass after the stored last warning? Without a record nothing is owed: the
-   rules of older copies. */
-static int IsOwed(long long missed, long long record)
+/* Did that day pass after the stored last warning, and after the last OK (also as older
+   copies stored it: a day answered OK is never owed)? Without a record nothing is owed:
+   the rules of older copies. */
+static int IsOwed(long long missed, long long record, long long done)
 {
-    return missed && record != 0 && missed > record;
+    return missed && record != 0 && missed > record && missed > done && missed > reminderState.doneDay;
 }
 
 /* The warning's minute of the day; outside 0-1439 for hand-edited times. Both settings are
@@ -75,13 +81,67 @@ long long WarningTarget(void)
     return hours * 60 + minutes - 61;
 }
 
+/* Was that day answered OK, as stored (done) or in this run? */
+static int DoneOn(long long day, long long done)
+{
+    return done == day || reminderState.doneDay == day;
+}
+
 /* Was a due day's warning given before its first check in this run (a restart after it)?
    A record of that day from a check before the warning time was another warning, held
    from the day before or postponed, unless it was answered OK: done is done. A record
    ahead of it: the clock was set back. */
 static int GivenAlready(long long day, long long minute, long long record, long long done, long long target)
 {
-    return record > day || (record == day && minute >= target) || done == day || reminderState.doneDay == day;
+    return record > day || (record == day && minute >= target) || DoneOn(day, done);
+}
+
+/* A day kept more than slack days ahead of today (a clock once set ahead, then corrected)
+   counts as the day before: else every due day until then would count as given. */
+static void ForgetDayAhead(int *day, long long today, int slack)
+{
+    if (*day > today + slack)
+        *day = (int) today - 1;
+}
+
+/* A stored day, read only where it matters; one too far ahead is stored as it counts. */
+static long long StoredDay(const char *name, long long today)
+{
+    int day = ReadSettingInt(name), kept = day;
+    ForgetDayAhead(&day, today, 2);
+    if (day != kept)
+        WriteSettingInt(day, name);
+    return day;
+}
+
+/* A warning given today, or an OK: the record moves forward only, so that a clock set back
+   a day does not bring the days given since again. */
+void RecordWarningDay(DayNumber today)
+{
+    if (reminderState.lastWarningDay < today)
+        reminderState.lastWarningDay = today;
+    if (ReadSettingInt(SETTING_LAST_WARNING_DAY) < today)
+        WriteSettingInt(today, SETTING_LAST_WARNING_DAY);
+}
+
+/* Setup's OK: today begins a new cycle and counts as its last warning day, as on the first
+   run, so that no record of an older cycle (a clock set back since) holds a due day back. */
+void StartCycle(void)
+{
+    DayNumber today = GetDayNumber();
+    /* An organisation's first day keeps the cycle: the record stays, so a due day of today
+       still comes. */
+    if (!PolicyManages(SETTING_START_DAY)) {
+        WriteSettingInt(today, SETTING_START_DAY);
+        WriteSettingInt(today, SETTING_LAST_WARNING_DAY);
+        reminderState.lastWarningDay = today;
+        reminderState.lastDueDay = 0;
+    }
+    int done = ReadSettingInt(SETTING_DONE_DAY), kept = done;
+    ForgetDayAhead(&done, today, 0);
+    if (done != kept)
+        WriteSettingInt(done, SETTING_DONE_DAY);
+    ForgetDayAhead(&reminderState.doneDay, today, 0);
 }
 
 /* Is today a whole, non-zero number of periods from the start day? Records the start
@@ -99,12 +159,17 @@ int IsWarningDay(void)
         reminderState.startRecorded = 1;
         return DAY_NOT_DUE;
     }
+    ForgetDayAhead(&reminderState.lastWarningDay, today, 2);
+    ForgetDayAhead(&reminderState.doneDay, today, 2);
 
     int period = ReadAppliedOr(SETTING_FREQUENCY, DEFAULT_FREQUENCY);
     if (!IsDueDay(today, start, period) || BeforePolicyStart(today, start)) {
-        /* The record is read only when a day could be owed: not once a warning came in this run. */
+        /* The record is read only when a day could be owed: not once a warning came in this
+           run; the last OK only when the record owes it. */
         long long missed = UnseenDueDay(today, start, period);
-        return missed && IsOwed(missed, ReadSettingInt(SETTING_LAST_WARNING_DAY)) && WarningTarget() < MINUTES_PER_DAY
+        long long record = missed ? StoredDay(SETTING_LAST_WARNING_DAY, today) : 0;
+        return IsOwed(missed, record, missed > record ? StoredDay(SETTING_DONE_DAY, today) : 0) &&
+                       WarningTarget() < MINUTES_PER_DAY
                    ? DAY_OWED
                    : DAY_NOT_DUE;
     }
@@ -112,15 +177,16 @@ int IsWarningDay(void)
     if (today != reminderState.lastDueDay) {
         reminderState.lastDueDay = today;
         reminderState.warningPending =
-            !GivenAlready(today, MinuteOf(MomentNow()), ReadSettingInt(SETTING_LAST_WARNING_DAY),
-                          ReadSettingInt(SETTING_DONE_DAY), WarningTarget());
+            !GivenAlready(today, MinuteOf(MomentNow()), StoredDay(SETTING_LAST_WARNING_DAY, today),
+                          StoredDay(SETTING_DONE_DAY, today), WarningTarget());
     }
     return DAY_DUE;
 }
 
 /* Has the warning minute come? Pending warnings catch up. One given already comes again
-   only in its exact minute after the clock was set back over it (the autumn change, say):
-   never at a second check in the minute it was shown in, nor after a restart. */
+   only in its exact minute after the clock was set back over it (the autumn change, say),
+   on a day not answered OK: never at a second check in the minute it was shown in, nor
+   after a restart. */
 int IsWarningTime(void)
 {
     long long now = MomentNow(), minute = MinuteOf(now);
@@ -128,7 +194,8 @@ int IsWarningTime(void)
 
     if (reminderState.warningPending)
         return minute >= target;
-    return minute == target && reminderState.latestMoment > now;
+    return minute == target && reminderState.latestMoment > now &&
+           !DoneOn(GetDayNumber(), ReadSettingInt(SETTING_DONE_DAY));
 }
 
 /* When the check will next warn, if it runs once a minute from (day, minute) on: the same
@@ -171,7 +238,7 @@ int ForecastWarning(DayNumber day, int minute, ReminderForecast *when)
        day after it warns if owed, or the next due day at the latest. */
     for (;;) {
         if (!IsDueDay(d, start, period)) {
-            if (IsOwed(UnseenDueDay(d, start, period), record))
+            if (IsOwed(UnseenDueDay(d, start, period), record, done))
                 break; /* at its first check */
             d = NextDueDay(d, start, step);
             from = 0;
@@ -181,7 +248,7 @@ int ForecastWarning(DayNumber day, int minute, ReminderForecast *when)
             lastDueDay = d;
             pending = !GivenAlready(d, from, record, done, target);
         }
-        if (pending || (target >= from && latest > d * MINUTES_PER_DAY + target)) {
+        if (pending || (target >= from && latest > d * MINUTES_PER_DAY + target && !DoneOn(d, done))) {
             from = pending && from > target ? from : target;
             break;
         }
@@ -259,7 +326,8 @@ void CheckReminder(void)
         /* Shown or held, it no longer pends nor is owed. One already held stays the one warning. */
         if (due)
             reminderState.warningPending = 0;
-        reminderState.lastWarningDay = today;
+        if (reminderState.lastWarningDay < today)
+            reminderState.lastWarningDay = today;
         if (!reminderState.warningHeld)
             reminderState.heldSince = now;
     }
@@ -270,8 +338,7 @@ void CheckReminder(void)
 
     /* Recorded before it shows, so a restart or a crash while it is open owes nothing. A
        postponement stays stored until the person answers. */
-    reminderState.lastWarningDay = today;
-    WriteSettingInt(today, SETTING_LAST_WARNING_DAY);
+    RecordWarningDay(today);
     /* One at a time: a second copy over the first would have two answers, the one beneath
        undoing the one on top. The open one's answer stands for both. */
     if (warningsUnderWay) {

@@ -36,10 +36,27 @@ int HoldingState(DWORD msDue)
     }
 }
 
+/* "In 1 hour" and "In 4 hours" count real time: when the wall clock is set (daylight
+   saving, a correction) before the moment comes, this run's postponement moves with it.
+   Stored in local time still, as older copies read it. */
+static void FollowClockChange(void)
+{
+    long long left = reminderState.postponedFor - (long long) ((GetTickCount() - reminderState.postponedAt) / 60000);
+    long long until = MomentNow() + (left > 0 ? left : 0), kept = reminderState.postponedUntil;
+    if (!reminderState.postponedFor || kept == reminderState.postponeServed || (until - kept < 2 && kept - until < 2))
+        return;
+    if (until == reminderState.postponeServed)
+        until++; /* else it would read as one that came */
+    if (ReadSettingLong(SETTING_POSTPONED_UNTIL) == kept)
+        WriteSettingLong(until, SETTING_POSTPONED_UNTIL);
+    reminderState.postponedUntil = until;
+}
+
 /* The moment a postponed warning comes again, or 0. The stored one counts until its warning
    has come in this run; where none could be stored, this run's own. */
 long long PostponedUntil(void)
 {
+    FollowClockChange();
     long long stored = ReadSettingLong(SETTING_POSTPONED_UNTIL);
     long long served = reminderState.postponeServed;
     if (stored && stored != served)
@@ -56,11 +73,12 @@ int PostponementWaits(long long until, long long now)
 
 /* Acts on the person's answer to a warning shown on shownDay: done clears any postponement
    and stands for today's own warning too; the others store when it comes again. Kept for
-   this run too, in case it cannot be stored. */
+   this run too, in case it cannot be stored. It stands for all held while it was open. */
 void AnswerWarning(int answer, DayNumber shownDay)
 {
     long long now = MomentNow(), until = 0, target;
     DayNumber today;
+    reminderState.warningHeld = 0;
     switch (answer) {
     case ANSWER_IN_1_HOUR: until = now + 60; break;
     case ANSWER_IN_4_HOURS: until = now + 4 * 60; break;
@@ -83,9 +101,12 @@ void AnswerWarning(int answer, DayNumber shownDay)
         if (reminderState.lastDueDay == today)
             reminderState.warningPending = 0;
         WriteSettingInt(today, SETTING_DONE_DAY);
+        RecordWarningDay(today); /* given that day too, when answered on a later one */
         break;
     }
     reminderState.postponedUntil = until;
+    reminderState.postponedFor = answer == ANSWER_IN_1_HOUR || answer == ANSWER_IN_4_HOURS ? (int) (until - now) : 0;
+    reminderState.postponedAt = GetTickCount();
     if (until || ReadSettingLong(SETTING_POSTPONED_UNTIL))
         WriteSettingLong(until, SETTING_POSTPONED_UNTIL);
     RecordWarningEvent(answer == ANSWER_DONE ? EVENT_FILTERS_CLEANED : EVENT_WARNING_LATER, until);

@@ -93,6 +93,8 @@ struct ReminderState {
     long long latestMoment;   /* the latest moment a check of this run saw: later than now,
                                  the clock was set back */
     int doneDay;              /* the day OK was last answered in this run, else 0 */
+    int postponedFor;         /* minutes of real time this run's postponement counts, else 0 */
+    DWORD postponedAt;        /* GetTickCount when it was answered */
 };
 
 /* When the next warning comes: a day number and a minute of that day. */
@@ -130,6 +132,8 @@ int ReadAppliedSetting(const char *name);
 int ReadAppliedOr(const char *name, int fallback);
 int PolicyAllows(const char *name);
 
+void StartCycle(void);
+void RecordWarningDay(DayNumber today);
 int IsWarningDay(void);
 int IsWarningTime(void);
 long long WarningTarget(void);

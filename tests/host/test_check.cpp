@@ -50,6 +50,7 @@ TEST_F(Check, FirstRunRecordsTodayAndDoesNotWarn)
 TEST_F(Check, StateTable)
 {
     StoreCycle(2994, 7);
+    fake::warningAnswer = ANSWER_NONE; /* OK would settle the day, the clock set back or not */
     const struct {
         int line;
         int day, hour, minute;
@@ -342,7 +343,7 @@ TEST_F(Check, ADueDayThatPassedUnseenComesOnceAtTheNextStart)
         {__LINE__, -10, 7, -3, {{0, 3, 0, free, false, -3}}},   /* shown on that due day */
         {__LINE__, -10, 7, -1, {{0, 3, 0, free, false, -1}}},   /* or after it */
         {__LINE__, -10, 7, none, {{0, 3, 0, free, false, none}}}, /* no record: as before */
-        {__LINE__, -10, 7, 5, {{0, 3, 0, free, false, 5}}},     /* the clock set back */
+        {__LINE__, -10, 7, 5, {{0, 3, 0, free, false, -1}}},    /* the clock set back: counts as the day before */
         {__LINE__, -2, 7, -30, {{0, 3, 0, free, false, -30}}},  /* Setup's OK began a new cycle */
         /* The record cannot be written: still once in this run. */
         {__LINE__, -10, 7, -10, {{0, 3, 0, free, true, -10}, {0, 3, 1, free, false, -10}, {1, 3, 0, free, false, -10}},
@@ -473,6 +474,7 @@ TEST_F(Check, APostponedWarningComesOnceAtItsMomentAndNoneBefore)
                 reminderState = ReminderState{};
             fake::notificationState = s.state;
             fake::warningAnswer = s.answer;
+            fake::tickCount = 60000u * (DWORD) ((s.day * 24 + s.hour) * 60 + s.minute + 1440); /* real time passes */
             size_t alarms = fake::sounds.size();
             EXPECT_EQ(CheckAt(20 + s.day, s.hour, s.minute), s.warns) << "day T+" << s.day << " " << s.hour << ":" << s.minute;
             EXPECT_EQ(fake::sounds.size() - alarms, s.warns ? 1u : 0u);

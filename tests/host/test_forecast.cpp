@@ -94,6 +94,7 @@ void CheckAgainstForecasts(long long period, long long start, long long hours, l
     bool forecast = ForecastWarning((DayNumber) day, minute, &next) != 0;
     for (long long checks = (2 * step + 1) * MINUTES_PER_DAY; checks > 0; checks--) {
         SetClockAt(day, minute);
+        fake::tickCount = (DWORD) (60000 * (day * MINUTES_PER_DAY + minute)); /* real time passes too */
         int before = fake::warningsShown;
         CheckReminder();
         bool warned = fake::warningsShown != before;

@@ -20,7 +20,7 @@ const long long DAY = MINUTES_PER_DAY, YEAR = 365 * DAY;
 struct Life {
     long long wall = 2994 * DAY, real = 0, start = 0, period = 7, hour = 8, minute = 30;
     long long settled = 0, cover = 0, grace = 0, later = 0, laterReal = 0, latest = 0, since = -1;
-    long long forecast = -1, shownDay = 0;
+    long long forecast = -1, shownDay = 0, lastCheck = 0;
     int served = 0, person = 0, open = 0, answer = 0, restart = 0, permit = 0, fresh = 0;
     bool may = false, laterDue = false; /* what the check running now may do */
     std::set<long long> ok;
@@ -89,8 +89,12 @@ struct Life {
         /* Given days forgotten with a clock set wrong may come again; one period late at most. */
         bool must = (laterDue && !served) ||
                     (owed && (lastDue * DAY > grace || (day < grace / DAY && before > start && !Settled(before))));
-        /* Its minute again, the clock set back over it; after a restart, the day again. */
-        bool again = dueToday && (wall % DAY == Target() || fresh) && latest > wall && !ok.count(day) && !waits;
+        /* Its minute again, the clock set back over it (or the first check past it, asleep
+           then); after a restart, the day again. */
+        long long its = day * DAY + Target();
+        bool passed = (lastCheck < its && its <= wall && latest >= its) || (fresh && latest > wall);
+        bool again = dueToday && passed && !ok.count(day) && !waits;
+        lastCheck = wall;
         if (must && since < 0)
             since = real;
         bool held = person == 1 || person == 3 || (person == 2 && (since < 0 || real - since < 120));

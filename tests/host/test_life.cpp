@@ -17,6 +17,7 @@ const struct {
     {__LINE__, "t1 h6 s1 t76 t4579 a3 t2244 k4 a0 t1"}, /* a due held while open outlived the OK */
     {__LINE__, "t1 s1 t3894 k1 s7 c-4320 t1"}, /* "In 1 hour" counted on a clock set back */
     {__LINE__, "h3 m31 t0 s1 t1590 k4 t1 c-60 t59"}, /* its minute again after OK, the clock set back */
+    {__LINE__, "p1 h1 t88 c-60 c525600 t1 c-60 t1 t32 t32"}, /* asleep over its minute, the clock set back over it */
 };
 
 TEST(Life, RememberedLivesKeepThePromises)
